@@ -1,0 +1,265 @@
+// Compares our DXT1 encoder with stb_dxt and libsquish on synthetic aerial tiles: time per tile
+// with its full mip chain, RGB PSNR, alpha exactness, and decode time.
+#include "convlib/Dxt.h"
+#include "samplegen/SyntheticTile.h"
+
+#include <squish.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// stb_dxt needs memcpy declared before it.
+#define STB_DXT_IMPLEMENTATION
+#define STB_DXT_STATIC
+#include <stb/stb_dxt.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Level
+{
+    std::uint32_t width;
+    std::uint32_t height;
+    std::vector<std::uint8_t> rgba;
+};
+
+// The full mip chain down to 1 x 1: a 2 x 2 box filter, and a texel is transparent when at
+// least three of its four sources are, as the library builds it.
+std::vector<Level> mipChain(const samplegen::SyntheticTile &tile)
+{
+    std::vector<Level> levels{{tile.width(), tile.height(), tile.rgba()}};
+    while (levels.back().width > 1 || levels.back().height > 1) {
+        const Level &up = levels.back();
+        Level down{std::max(1u, up.width / 2), std::max(1u, up.height / 2), {}};
+        down.rgba.resize(std::size_t(down.width) * down.height * 4);
+        for (std::uint32_t y = 0; y < down.height; ++y) {
+            for (std::uint32_t x = 0; x < down.width; ++x) {
+                int sum[3] = {0, 0, 0};
+                int transparent = 0;
+                for (std::uint32_t k = 0; k < 4; ++k) {
+                    const std::uint32_t sx = std::min(up.width - 1, x * 2 + (k & 1));
+                    const std::uint32_t sy = std::min(up.height - 1, y * 2 + (k >> 1));
+                    const std::uint8_t *p = &up.rgba[(std::size_t(sy) * up.width + sx) * 4];
+                    for (int c = 0; c < 3; ++c) {
+                        sum[c] += p[c];
+                    }
+                    transparent += p[3] < 128 ? 1 : 0;
+                }
+                std::uint8_t *q = &down.rgba[(std::size_t(y) * down.width + x) * 4];
+                for (int c = 0; c < 3; ++c) {
+                    q[c] = static_cast<std::uint8_t>((sum[c] + 2) / 4);
+                }
+                q[3] = transparent >= 3 ? 0 : 255;
+            }
+        }
+        levels.push_back(std::move(down));
+    }
+    return levels;
+}
+
+// Processor time of the process (all its threads), which other work on a shared machine
+// disturbs far less than the wall clock.
+double processorMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+using Encoder = std::function<void(const Level &, std::uint8_t *)>;
+
+void encodeStb(const Level &level, std::uint8_t *blocks)
+{
+    const std::uint32_t across = std::max(1u, (level.width + 3) / 4);
+    const std::uint32_t down = std::max(1u, (level.height + 3) / 4);
+    std::uint8_t texels[64];
+    for (std::uint32_t by = 0; by < down; ++by) {
+        for (std::uint32_t bx = 0; bx < across; ++bx) {
+            for (std::uint32_t i = 0; i < 16; ++i) {
+                const std::uint32_t sx = std::min(level.width - 1, bx * 4 + i % 4);
+                const std::uint32_t sy = std::min(level.height - 1, by * 4 + i / 4);
+                std::memcpy(texels + i * 4, &level.rgba[(std::size_t(sy) * level.width + sx) * 4],
+                            4);
+                texels[i * 4 + 3] = 255;
+            }
+            stb_compress_dxt_block(blocks + (std::size_t(by) * across + bx) * 8, texels, 0,
+                                   STB_DXT_HIGHQUAL);
+        }
+    }
+}
+
+Encoder squishEncoder(int fit)
+{
+    return [fit](const Level &level, std::uint8_t *blocks) {
+        squish::CompressImage(level.rgba.data(), int(level.width), int(level.height), blocks,
+                              squish::kDxt1 | fit);
+    };
+}
+
+struct Result
+{
+    double msPerTile = 0; // processor time of the whole process
+    double wallMsPerTile = 0;
+    double psnr = 0;
+    double worstTilePsnr = 1e9;
+    long alphaErrors = 0;
+    long texels = 0;
+};
+
+// Encodes every tile's mip chain `repeats` times (the fastest run counts), then decodes it with
+// our decoder and compares with the source: RGB over the texels that are opaque in the source,
+// alpha as transparent (below 128) or not.
+Result measure(const std::vector<std::vector<Level>> &tiles, const Encoder &encode, int repeats)
+{
+    std::vector<std::vector<std::vector<std::uint8_t>>> encoded(tiles.size());
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        for (const Level &level : tiles[t]) {
+            encoded[t].emplace_back(
+                kovar::dxtSurfaceSize(kovar::DxtFormat::Dxt1, level.width, level.height));
+        }
+    }
+    double bestCpu = 1e300;
+    double bestWall = 1e300;
+    for (int r = 0; r < repeats; ++r) {
+        const double cpuStart = processorMs();
+        const auto start = Clock::now();
+        for (std::size_t t = 0; t < tiles.size(); ++t) {
+            for (std::size_t l = 0; l < tiles[t].size(); ++l) {
+                encode(tiles[t][l], encoded[t][l].data());
+            }
+        }
+        bestWall = std::min(
+            bestWall, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        bestCpu = std::min(bestCpu, processorMs() - cpuStart);
+    }
+    Result result;
+    result.msPerTile = bestCpu / double(tiles.size());
+    result.wallMsPerTile = bestWall / double(tiles.size());
+    double totalSquared = 0;
+    long totalSamples = 0;
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        double squared = 0;
+        long samples = 0;
+        for (std::size_t l = 0; l < tiles[t].size(); ++l) {
+            const Level &level = tiles[t][l];
+            std::vector<std::uint8_t> decoded(level.rgba.size());
+            kovar::decodeDxt(kovar::DxtFormat::Dxt1, encoded[t][l].data(), level.width,
+                             level.height, decoded.data());
+            for (std::size_t i = 0; i < decoded.size(); i += 4) {
+                const bool transparent = level.rgba[i + 3] < 128;
+                result.alphaErrors += (decoded[i + 3] == 0) != transparent ? 1 : 0;
+                ++result.texels;
+                if (transparent) {
+                    continue;
+                }
+                for (int c = 0; c < 3; ++c) {
+                    const double d = double(decoded[i + c]) - double(level.rgba[i + c]);
+                    squared += d * d;
+                }
+                samples += 3;
+            }
+        }
+        if (samples > 0) {
+            result.worstTilePsnr =
+                std::min(result.worstTilePsnr, 10 * std::log10(255.0 * 255.0 * samples / squared));
+        }
+        totalSquared += squared;
+        totalSamples += samples;
+    }
+    result.psnr = 10 * std::log10(255.0 * 255.0 * double(totalSamples) / totalSquared);
+    return result;
+}
+
+double decodeMsPerTile(const std::vector<std::vector<Level>> &tiles)
+{
+    const Level &top = tiles.front().front();
+    std::vector<std::uint8_t> blocks(
+        kovar::dxtSurfaceSize(kovar::DxtFormat::Dxt1, top.width, top.height));
+    kovar::encodeDxt1(top.rgba.data(), top.width, top.height, blocks.data());
+    std::vector<std::uint8_t> rgba(top.rgba.size());
+    const int runs = 200;
+    const auto start = Clock::now();
+    for (int r = 0; r < runs; ++r) {
+        kovar::decodeDxt(kovar::DxtFormat::Dxt1, blocks.data(), top.width, top.height, rgba.data());
+    }
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / runs;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int tileCount = argc > 1 ? std::max(1, std::atoi(argv[1])) : 8;
+    const char *omp = std::getenv("OMP_NUM_THREADS");
+    std::printf("DXT1 encoders on %d synthetic 256 x 256 tiles (seeds 1-%d), full mip chain each\n",
+                tileCount, tileCount);
+    std::printf("OMP_NUM_THREADS=%s, %u hardware threads\n", omp ? omp : "(unset)",
+                std::thread::hardware_concurrency());
+    std::vector<std::vector<Level>> tiles;
+    for (int seed = 1; seed <= tileCount; ++seed) {
+        tiles.push_back(mipChain(samplegen::SyntheticTile(std::uint32_t(seed))));
+    }
+
+    struct Row
+    {
+        const char *name;
+        Encoder encode;
+        int repeats;
+        bool oneBitAlpha;
+    };
+    const auto ours = [](const Level &level, std::uint8_t *blocks) {
+        kovar::encodeDxt1(level.rgba.data(), level.width, level.height, blocks);
+    };
+    // ClusterFit is the reference of the ratios and differences: measured first, printed in place.
+    const Result cluster = measure(tiles, squishEncoder(squish::kColourClusterFit), 2);
+    const Row rows[] = {
+        {"ours, 1 thread",
+         [&](const Level &level, std::uint8_t *blocks) {
+             kovar::setDxtEncodeThreads(1);
+             ours(level, blocks);
+         },
+         5, true},
+        {"ours, all threads",
+         [&](const Level &level, std::uint8_t *blocks) {
+             kovar::setDxtEncodeThreads(std::max(1u, std::thread::hardware_concurrency()));
+             ours(level, blocks);
+         },
+         5, true},
+        {"stb_dxt high quality", encodeStb, 5, false},
+        {"libsquish ClusterFit", nullptr, 0, true},
+        {"libsquish RangeFit", squishEncoder(squish::kColourRangeFit), 5, true},
+        {"libsquish IterativeClusterFit", squishEncoder(squish::kColourIterativeClusterFit), 1,
+         true},
+    };
+    std::printf("\n%-30s %9s %9s %9s %9s %10s %10s %14s\n", "encoder", "cpu ms", "wall ms",
+                "x faster", "PSNR dB", "vs Cluster", "worst tile", "alpha errors");
+    for (const Row &row : rows) {
+        const Result r = row.encode ? measure(tiles, row.encode, row.repeats) : cluster;
+        char alpha[64];
+        if (row.oneBitAlpha) {
+            std::snprintf(alpha, sizeof alpha, "%ld/%ld", r.alphaErrors, r.texels);
+        } else {
+            std::snprintf(alpha, sizeof alpha, "no 1-bit alpha");
+        }
+        std::printf("%-30s %9.2f %9.2f %9.1f %9.3f %+10.3f %10.3f %14s\n", row.name, r.msPerTile,
+                    r.wallMsPerTile, cluster.msPerTile / r.msPerTile, r.psnr, r.psnr - cluster.psnr,
+                    r.worstTilePsnr, alpha);
+    }
+    kovar::setDxtEncodeThreads(0);
+    std::printf("\ncpu ms: processor time per tile with its mip chain, the fastest of several runs;"
+                "\nx faster: ClusterFit's cpu ms divided by the row's; PSNR over opaque texels of"
+                "\nall levels; alpha errors: texels whose transparency (alpha < 128) changed.\n");
+    std::printf("\ndecode (ours), top level 256 x 256: %.3f ms per tile\n", decodeMsPerTile(tiles));
+    return 0;
+}

@@ -1,0 +1,413 @@
+#include "app/Form1.h"
+
+#include "about/AboutForm.h"
+#include "about/AppIcon.h"
+#include "controls/DirectoryListBox.h"
+#include "controls/DriveComboBox.h"
+#include "controls/FileListBox.h"
+#include "controls/Image.h"
+#include "controls/NumEdit.h"
+#include "controls/UpDown.h"
+#include "platform/Error.h"
+#include "platform/ErrorSink.h"
+#include "platform/Fs2004Locator.h"
+#include "platform/SettingsStore.h"
+#include "season/Adjustment.h"
+#include "season/ConversionSteps.h"
+#include "season/SeasonNaming.h"
+#include "season/SeasonPass.h"
+#include "season/SnowNoise.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <filesystem>
+
+namespace {
+
+const QString kSection = QStringLiteral("Frostane");
+const QString kSummerMask = QStringLiteral("???????????????su.bmp");
+const QString kHelpText = QStringLiteral(
+    "Program for creating variably 'seasoned' textures from photoreal textures in FS2004\n\n"
+    "Double-click a season image to save individually\n\n"
+    "Use the Adjustments to vary the amount of Snow or Browning");
+
+std::filesystem::path toPath(const QString &path)
+{
+    return std::filesystem::path(path.toStdString());
+}
+
+// "MS Sans Serif" at 8 points where it is installed, else the system's sans-serif.
+QFont layoutFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    if (QFontInfo(font).family() != font.family())
+        font = QFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    font.setPointSize(8);
+    return font;
+}
+
+// Runs a handler so that its failure is shown by the one error handler and never unwinds
+// through Qt's event delivery.
+template <class F> auto handler(F f)
+{
+    return [f] { platform::guarded(f); };
+}
+
+// Copies through a temporary file in the target's folder, so the target is either the old
+// file or the whole copy. Returns whether the copy was made.
+bool copyFileAtomically(const std::filesystem::path &from, const std::filesystem::path &to)
+{
+    std::error_code error;
+    std::filesystem::path temporary = to;
+    temporary += ".tessavane-copy";
+    if (!std::filesystem::copy_file(from, temporary,
+                                    std::filesystem::copy_options::overwrite_existing, error)) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    std::filesystem::rename(temporary, to, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+// The real save dialog, configured from the window's settings.
+bool executeFileDialog(SaveDialog &dialog)
+{
+    QFileDialog box;
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setFileMode(QFileDialog::AnyFile);
+    // "Windows Bitmap|*.bmp" pairs a description with its pattern.
+    const QStringList parts = dialog.filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    box.setNameFilters(filters);
+    box.setDefaultSuffix(dialog.defaultExt);
+    if (!dialog.initialDir.isEmpty())
+        box.setDirectory(dialog.initialDir);
+    if (!dialog.fileName.isEmpty())
+        box.selectFile(dialog.fileName);
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return false;
+    dialog.fileName = box.selectedFiles().constFirst();
+    return true;
+}
+
+} // namespace
+
+TForm1::TForm1(const FormEnvironment &environment, QWidget *parent) : QWidget(parent)
+{
+    save.execute = executeFileDialog;
+    showAboutModal = [](TAboutForm &form) { form.exec(); };
+    createControls();
+    wireEvents();
+    constructionStep(environment);
+    m_destinationFolder = DirectoryListBox2->Directory();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls()
+{
+    setWindowTitle(QStringLiteral("Tessavane for FS2004 photo textures"));
+    setFixedSize(725, 560);
+    setFont(layoutFont());
+    setWindowIcon(about::applicationIcon());
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto place = [](QWidget *control, int left, int top, int width, int height) {
+        control->setGeometry(left, top, width, height);
+    };
+
+    Image1 = new TImage(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    place(Image1, 456, 296, 256, 256);
+    Image2 = new TImage(this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    place(Image2, 184, 32, 256, 256);
+    Label1 = new QLabel(QStringLiteral("Snow Setting for Winter"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Label1, 272, 300, 112, 13);
+    Label1->adjustSize();
+    Label2 = new QLabel(QStringLiteral("Adjustment for Fall"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    place(Label2, 272, 332, 86, 13);
+    Label2->adjustSize();
+    Image3 = new TImage(this);
+    Image3->setObjectName(QStringLiteral("Image3"));
+    place(Image3, 456, 32, 256, 256);
+
+    // The form stores Number, then Max, then Min: 105 is first held to the default bounds.
+    NumEdit1 = new TNumEdit(this);
+    NumEdit1->setObjectName(QStringLiteral("NumEdit1"));
+    place(NumEdit1, 184, 296, 65, 21);
+    NumEdit1->setNumber(105);
+    NumEdit1->setMax(255);
+    NumEdit1->setMin(-1000);
+    UpDown1 = new TUpDown(this);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    place(UpDown1, 249, 296, 15, 21);
+    UpDown1->setMin(0);
+    UpDown1->setMax(255);
+    UpDown1->setPosition(105);
+    UpDown1->setWrap(false);
+
+    Button3 = new QPushButton(QStringLiteral("Create Winter Texture set"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    place(Button3, 184, 8, 257, 25);
+    Button5 = new QPushButton(QStringLiteral("Create Fall Texture set"), this);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    place(Button5, 456, 8, 257, 25);
+
+    NumEdit2 = new TNumEdit(this);
+    NumEdit2->setObjectName(QStringLiteral("NumEdit2"));
+    place(NumEdit2, 184, 328, 65, 21);
+    NumEdit2->setNumber(10);
+    NumEdit2->setMax(25);
+    NumEdit2->setMin(-1000);
+    UpDown2 = new TUpDown(this);
+    UpDown2->setObjectName(QStringLiteral("UpDown2"));
+    place(UpDown2, 249, 328, 15, 21);
+    UpDown2->setMin(0);
+    UpDown2->setMax(25);
+    UpDown2->setPosition(10);
+    UpDown2->setWrap(false);
+
+    DriveComboBox1 = new TDriveComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    place(DriveComboBox1, 8, 8, 177, 19);
+    DirectoryListBox1 = new TDirectoryListBox(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    place(DirectoryListBox1, 8, 32, 169, 105);
+    FileListBox1 = new TFileListBox(this);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    place(FileListBox1, 8, 144, 169, 401);
+    FileListBox1->setMask(kSummerMask);
+    FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    View = new QPushButton(QStringLiteral("Refresh"), this);
+    View->setObjectName(QStringLiteral("View"));
+    place(View, 184, 360, 81, 25);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Destination Folder"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    place(GroupBox1, 280, 368, 161, 185);
+    DriveComboBox2 = new TDriveComboBox(GroupBox1);
+    DriveComboBox2->setObjectName(QStringLiteral("DriveComboBox2"));
+    place(DriveComboBox2, 24, 22, 121, 19);
+    DirectoryListBox2 = new TDirectoryListBox(GroupBox1);
+    DirectoryListBox2->setObjectName(QStringLiteral("DirectoryListBox2"));
+    place(DirectoryListBox2, 24, 48, 121, 121);
+
+    CreateSU = new QCheckBox(QStringLiteral("Create SU"), this);
+    CreateSU->setObjectName(QStringLiteral("CreateSU"));
+    place(CreateSU, 184, 400, 89, 17);
+    HideAll = new QCheckBox(QStringLiteral("Hide Conversion"), this);
+    HideAll->setObjectName(QStringLiteral("HideAll"));
+    place(HideAll, 184, 424, 89, 17);
+    HideAll->setVisible(false);
+
+    about = new QPushButton(QStringLiteral("About"), this);
+    about->setObjectName(QStringLiteral("about"));
+    place(about, 192, 520, 73, 25);
+
+    // Links between the controls that need no handler.
+    DriveComboBox1->setDirList(DirectoryListBox1);
+    DirectoryListBox1->setFileList(FileListBox1);
+    DriveComboBox2->setDirList(DirectoryListBox2);
+
+    // Binding the arrows writes their positions into the edits, as loading the layout does.
+    UpDown1->setAssociate(NumEdit1);
+    UpDown2->setAssociate(NumEdit2);
+
+    // Tab order: NumEdit1, UpDown1, Button3, Button5, NumEdit2, UpDown2, DriveComboBox1,
+    // DirectoryListBox1, FileListBox1, View, GroupBox1 (DriveComboBox2, DirectoryListBox2),
+    // CreateSU, HideAll, about.
+    const QList<QWidget *> order = {NumEdit1,     UpDown1, Button3,        Button5,
+                                    NumEdit2,     UpDown2, DriveComboBox1, DirectoryListBox1,
+                                    FileListBox1, View,    DriveComboBox2, DirectoryListBox2,
+                                    CreateSU,     HideAll, about};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void TForm1::wireEvents()
+{
+    connect(FileListBox1, &TFileListBox::changed, this, handler([this] { FileListBox1Change(); }));
+    connect(View, &QPushButton::clicked, this, handler([this] { ViewClick(); }));
+    connect(Button3, &QPushButton::clicked, this, handler([this] { Button3Click(); }));
+    connect(Button5, &QPushButton::clicked, this, handler([this] { Button5Click(); }));
+    connect(Image2, &TImage::doubleClicked, this, handler([this] { Image2DblClick(Image2); }));
+    connect(Image3, &TImage::doubleClicked, this, handler([this] { Image2DblClick(Image3); }));
+    connect(DirectoryListBox2, &TDirectoryListBox::changed, this,
+            handler([this] { DirectoryListBox2Change(); }));
+    connect(about, &QPushButton::clicked, this, handler([this] { aboutClick(); }));
+}
+
+void TForm1::constructionStep(const FormEnvironment &environment)
+{
+    m_programFolder = environment.programFolder;
+    if (!m_programFolder.endsWith(QLatin1Char('/')))
+        m_programFolder += QLatin1Char('/');
+    m_work.folder = toPath(m_programFolder);
+
+    const platform::Fs2004Location fs2004 = platform::locateFs2004(environment.winePrefix);
+    QString sourceDefault;
+    if (!fs2004.found) {
+        if (environment.beep)
+            environment.beep();
+    } else {
+        sourceDefault = fs2004.textureFolder;
+    }
+
+    m_store = std::make_unique<platform::SettingsStore>(environment.settingsFile);
+    const QString source = m_store->ReadString(kSection, QStringLiteral("Texture"), sourceDefault);
+    const QString destination =
+        m_store->ReadString(kSection, QStringLiteral("Texture1"), m_programFolder);
+
+    // A stored folder that can no longer be entered leaves the lists where they started.
+    try {
+        DirectoryListBox1->setDirectory(source);
+        DirectoryListBox2->setDirectory(destination);
+    } catch (const platform::Error &) {
+    }
+
+    NumEdit1->setNumber(m_store->ReadInteger(kSection, QStringLiteral("Winter"), 70));
+    NumEdit2->setNumber(m_store->ReadInteger(kSection, QStringLiteral("Fall"), 12));
+}
+
+void TForm1::FormClose()
+{
+    if (m_store) {
+        m_store->WriteString(kSection, QStringLiteral("Texture"), DirectoryListBox1->Directory());
+        m_store->WriteString(kSection, QStringLiteral("Texture1"), DirectoryListBox2->Directory());
+        m_store->WriteInteger(kSection, QStringLiteral("Winter"),
+                              season::truncateAdjustment(NumEdit1->Number()));
+        m_store->WriteInteger(kSection, QStringLiteral("Fall"),
+                              season::truncateAdjustment(NumEdit2->Number()));
+        m_store->release();
+        m_store.reset();
+    }
+    std::error_code ignored;
+    std::filesystem::remove(m_work.winter(), ignored);
+    std::filesystem::remove(m_work.fall(), ignored);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // A failure to save the settings keeps the window open, so nothing is lost silently.
+    if (platform::guarded([this] { FormClose(); }))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::FileListBox1Change()
+{
+    ViewClick();
+}
+
+void TForm1::ViewClick()
+{
+    const QString texture = FileListBox1->FileName();
+    if (texture.isEmpty())
+        return;
+    season::convertToWorkingFiles(m_work, toPath(texture));
+    Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
+    Button2Click();
+    Button6Click();
+}
+
+void TForm1::Button2Click()
+{
+    const int threshold = season::truncateAdjustment(NumEdit1->Number());
+    season::runWinterPass(m_work.colour(), m_work.winter(), threshold, season::processSnowNoise());
+    Image2->LoadFromFile(QString::fromStdString(m_work.winter().string()));
+}
+
+void TForm1::Button6Click()
+{
+    const int amount = season::truncateAdjustment(NumEdit2->Number());
+    season::runFallPass(m_work.colour(), m_work.fall(), amount);
+    Image3->LoadFromFile(QString::fromStdString(m_work.fall().string()));
+}
+
+TImage *TForm1::seasonImage(season::Season season) const
+{
+    return season == season::Season::Winter ? Image2 : Image3;
+}
+
+void TForm1::makeTextureSet(season::Season season)
+{
+    for (int i = 0; i < FileListBox1->count(); ++i) {
+        FileListBox1->selectItem(i);
+        const QString name = FileListBox1->item(i)->text();
+        FileListBox1Change();
+        if (!HideAll->isChecked()) {
+            Image1->repaint();
+            seasonImage(season)->repaint();
+        }
+        const std::string outputName =
+            season::seasonOutputName(name.toStdString(), season, CreateSU->isChecked());
+        const QString output =
+            m_destinationFolder + QLatin1Char('/') + QString::fromStdString(outputName);
+        season::writeSeasonTexture(m_work, season, toPath(output));
+    }
+}
+
+void TForm1::Button3Click()
+{
+    makeTextureSet(season::Season::Winter);
+}
+
+void TForm1::Button5Click()
+{
+    makeTextureSet(season::Season::Fall);
+}
+
+void TForm1::Image2DblClick(QObject *Sender)
+{
+    if (!save.execute(save))
+        return;
+    const QString chosen = save.fileName;
+    // The next save starts in the folder of this one; a root keeps its separator.
+    const qsizetype slash = chosen.lastIndexOf(QLatin1Char('/'));
+    save.initialDir = slash <= 0 ? QStringLiteral("/") : chosen.left(slash);
+
+    if (Sender == Image2) {
+        season::writeSeasonTexture(m_work, season::Season::Winter, toPath(chosen));
+    } else if (Sender == Image3) {
+        // The fall save first places the plain colour bitmap at the chosen path; the
+        // conversion then replaces it with the texture. A failed copy is left to the
+        // conversion, which reports why it cannot write there.
+        copyFileAtomically(m_work.fall(), toPath(chosen));
+        season::writeSeasonTexture(m_work, season::Season::Fall, toPath(chosen));
+    }
+}
+
+void TForm1::DirectoryListBox2Change()
+{
+    m_destinationFolder = DirectoryListBox2->Directory();
+}
+
+void TForm1::aboutClick()
+{
+    if (!AboutForm)
+        return;
+    AboutForm->setHelpText(kHelpText);
+    showAboutModal(*AboutForm);
+}

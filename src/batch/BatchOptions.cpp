@@ -1,0 +1,126 @@
+// The command line of tessavane-batch.
+#include "batch/BatchOptions.h"
+
+#include "season/Adjustment.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace batch {
+
+namespace {
+
+// An adjustment as the window's edit box would hold it: a decimal number (with "." as the
+// separator) within its range.
+double parseAdjustment(const QString &option, const QString &text, int highest)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        throw UsageError(
+            QStringLiteral("--%1: \"%2\" is not a number").arg(option, text).toStdString());
+    if (value < season::lowestAdjustment || value > highest)
+        throw UsageError(QStringLiteral("--%1: %2 is outside %3..%4")
+                             .arg(option, text)
+                             .arg(season::lowestAdjustment)
+                             .arg(highest)
+                             .toStdString());
+    return value;
+}
+
+} // namespace
+
+BatchOptions parseBatchOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption snow(QStringLiteral("snow"), QString(), QStringLiteral("value"));
+    const QCommandLineOption fall(QStringLiteral("fall"), QString(), QStringLiteral("value"));
+    const QCommandLineOption createSU(QStringLiteral("create-su"), QString());
+    const QCommandLineOption keepGoing(QStringLiteral("keep-going"), QString());
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
+    parser.addOptions({help, snow, fall, createSU, keepGoing, quiet});
+
+    // The parser expects the program's name first.
+    if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments)) {
+        QString message = parser.errorText(); // "Unknown option 'x'." and the like
+        if (message.endsWith(QLatin1Char('.')))
+            message.chop(1);
+        throw UsageError(message.toStdString());
+    }
+
+    BatchOptions options;
+    if (parser.isSet(help)) {
+        options.help = true;
+        return options;
+    }
+    // An option given twice is ambiguous: refuse it rather than pick one.
+    for (const QCommandLineOption *o : {&snow, &fall})
+        if (parser.values(*o).size() > 1)
+            throw UsageError(QStringLiteral("--%1 given more than once")
+                                 .arg(o->names().constFirst())
+                                 .toStdString());
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 3)
+        throw UsageError(QStringLiteral("expected SEASON SOURCE DEST, got %1 argument%2")
+                             .arg(positional.size())
+                             .arg(positional.size() == 1 ? "" : "s")
+                             .toStdString());
+    const QString seasonName = positional[0].toLower();
+    if (seasonName == QLatin1String("winter"))
+        options.season = season::Season::Winter;
+    else if (seasonName == QLatin1String("fall"))
+        options.season = season::Season::Fall;
+    else
+        throw UsageError(QStringLiteral("unknown season \"%1\": use winter or fall")
+                             .arg(positional[0])
+                             .toStdString());
+    options.source = positional[1];
+    options.destination = positional[2];
+
+    if (parser.isSet(snow))
+        options.snow = parseAdjustment(QStringLiteral("snow"), parser.value(snow),
+                                       season::highestSnowThreshold);
+    if (parser.isSet(fall))
+        options.fall =
+            parseAdjustment(QStringLiteral("fall"), parser.value(fall), season::highestFallAmount);
+    options.createSU = parser.isSet(createSU);
+    options.keepGoing = parser.isSet(keepGoing);
+    options.quiet = parser.isSet(quiet);
+    return options;
+}
+
+QString batchHelpText()
+{
+    return QStringLiteral(
+        "Usage: tessavane-batch winter|fall [options] SOURCE DEST\n"
+        "\n"
+        "Makes the winter or fall version of every summer texture in SOURCE (the files\n"
+        "named ???????????????su.bmp, letter case ignored) and writes it into DEST, named\n"
+        "with \"wi\" or \"fa\" in place of \"su\", exactly as the window's \"Create Winter\n"
+        "Texture set\" and \"Create Fall Texture set\" do.\n"
+        "\n"
+        "Options:\n"
+        "  --snow VALUE   snow setting for winter, -1000 to 255 (default: the value the\n"
+        "                 window stored, else 70)\n"
+        "  --fall VALUE   adjustment for fall, -1000 to 25 (default: the value the window\n"
+        "                 stored, else 12)\n"
+        "  --create-su    keep each input's name (with DEST = SOURCE, replaces the summer\n"
+        "                 textures)\n"
+        "  --keep-going   report a file that cannot be converted and go on with the next\n"
+        "                 (by default the run stops there)\n"
+        "  -q, --quiet    no progress and no summary; errors are still reported\n"
+        "  -h, --help     show this text\n"
+        "\n"
+        "Ctrl-C stops after the file in hand; no output is ever left half-written.\n"
+        "Working files go to a private folder in $TMPDIR (else /tmp), removed at the end.\n"
+        "\n"
+        "Exit status: 0 every file written, 1 a file failed or the run was stopped,\n"
+        "2 bad usage (unknown option, missing or unreadable folder, bad adjustment,\n"
+        "unreadable stored settings).\n");
+}
+
+} // namespace batch

@@ -1,0 +1,43 @@
+// The command line of tessavane-batch.
+#pragma once
+
+#include "platform/Error.h"
+#include "season/Season.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace batch {
+
+struct BatchOptions
+{
+    bool help = false;
+    season::Season season = season::Season::Winter;
+    // The adjustments as given on the command line; empty when not given.
+    std::optional<double> snow;
+    std::optional<double> fall;
+    bool createSU = false;
+    bool keepGoing = false;
+    bool quiet = false;
+    QString source;
+    QString destination;
+};
+
+// A command line that cannot be run: an unknown option, a missing or extra argument, an
+// adjustment that is not a number or is outside the range the window allows.
+class UsageError : public platform::Error
+{
+  public:
+    using platform::Error::Error;
+};
+
+// Reads the arguments that follow the program's name. Throws UsageError with a one-line
+// message.
+BatchOptions parseBatchOptions(const QStringList &arguments);
+
+// The text --help prints.
+QString batchHelpText();
+
+} // namespace batch

@@ -1,0 +1,125 @@
+// TMButton: a picture button that raises its frame on hover, sinks while pressed, can latch,
+// can act as a left/right rocker and can drop a popup menu down from its lower edge.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QMenu>
+#include <QPoint>
+#include <QPointer>
+#include <QWidget>
+
+class TMButton : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QMenu *DropDownMenu READ DropDownMenu WRITE setDropDownMenu)
+    Q_PROPERTY(QImage Bitmap READ Bitmap WRITE setBitmap)
+    Q_PROPERTY(bool Latch READ Latch WRITE setLatch)
+    Q_PROPERTY(bool Highlight READ Highlight WRITE setHighlight)
+    Q_PROPERTY(bool Down READ Down WRITE setDown)
+    Q_PROPERTY(bool Border READ Border WRITE setBorder)
+    Q_PROPERTY(bool Stretch READ Stretch WRITE setStretch)
+    Q_PROPERTY(bool RockerLR READ RockerLR WRITE setRockerLR)
+    Q_PROPERTY(bool RockerUD READ RockerUD WRITE setRockerUD)
+    Q_PROPERTY(bool ClickLeft READ ClickLeft)
+    Q_PROPERTY(QColor ColorDark READ ColorDark WRITE setColorDark)
+    Q_PROPERTY(QColor ColorLight READ ColorLight WRITE setColorLight)
+    Q_PROPERTY(QColor Color READ Color WRITE setColor)
+
+  public:
+    // Indexes of SetFlag.
+    enum Flag {
+        FlagLatch = 1,
+        FlagDown = 2,
+        FlagBorder = 3,
+        FlagStretch = 5,
+        FlagRockerLR = 6,
+        FlagRockerUD = 7,
+        FlagHighlight = 8
+    };
+
+    explicit TMButton(QWidget *parent = nullptr);
+    ~TMButton() override;
+
+    // The menu is not owned; a destroyed menu reads back as none.
+    QMenu *DropDownMenu() const { return m_dropDownMenu.data(); }
+    void setDropDownMenu(QMenu *menu) { m_dropDownMenu = menu; }
+
+    const QImage &Bitmap() const { return m_bitmap; }
+    // Copies the picture (made opaque) into the button's own bitmap and repaints.
+    virtual void setBitmap(const QImage &bitmap);
+
+    bool Latch() const { return m_latch; }
+    bool Down() const { return m_down; }
+    bool Border() const { return m_border; }
+    bool Stretch() const { return m_stretch; }
+    bool RockerLR() const { return m_rockerLR; }
+    bool RockerUD() const { return m_rockerUD; } // stored only: no up/down rocker look
+    bool Highlight() const { return m_highlight; }
+    bool ClickLeft() const { return m_clickLeft; }
+    void setLatch(bool value) { SetFlag(FlagLatch, value); }
+    void setDown(bool value) { SetFlag(FlagDown, value); }
+    void setBorder(bool value) { SetFlag(FlagBorder, value); }
+    void setStretch(bool value) { SetFlag(FlagStretch, value); }
+    void setRockerLR(bool value) { SetFlag(FlagRockerLR, value); }
+    void setRockerUD(bool value) { SetFlag(FlagRockerUD, value); }
+    void setHighlight(bool value) { SetFlag(FlagHighlight, value); }
+
+    QColor ColorDark() const { return m_colorDark; }
+    QColor ColorLight() const { return m_colorLight; }
+    void setColorDark(const QColor &color);
+    void setColorLight(const QColor &color);
+
+    // The background colour (the button face by default).
+    QColor Color() const;
+    void setColor(const QColor &color);
+
+    // The one setter of the boolean properties: stores value under index, then Changed().
+    virtual void SetFlag(int index, bool value);
+    // Repaints at once.
+    virtual void Changed();
+
+  signals:
+    void OnClick();
+    void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
+    void OnMouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos);
+    void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+  private:
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
+    void mouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
+    void setCapture(bool on);
+    bool receives(const QPoint &pos) const;
+    void releaseHover();
+
+    QPointer<QMenu> m_dropDownMenu;
+    QImage m_bitmap;
+    bool m_latch = false;
+    bool m_down = false;
+    bool m_border = true;
+    bool m_stretch = true;
+    bool m_rockerLR = false;
+    bool m_rockerUD = false;
+    bool m_highlight = true;
+    bool m_clickLeft = false;
+    bool m_hover = false; // set only while the repaint on pointer entry runs
+    QColor m_colorDark;
+    QColor m_colorLight;
+    QPoint m_pressPoint;
+    bool m_mouseCaptured = false; // the button holds the capture for hover tracking
+
+    // Mouse delivery as the desktop's capture rules make it: while the button holds the
+    // capture it receives every mouse event, otherwise only those over it.
+    bool m_capture = false;
+    bool m_clickPending = false;   // a left press on the button awaits its release
+    bool m_swallowRelease = false; // a drop-down menu took the release of this press
+};

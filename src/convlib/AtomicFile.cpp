@@ -1,0 +1,93 @@
+// An output file that replaces its target only when it is complete.
+#include "convlib/AtomicFile.h"
+
+#include "convlib/Error.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kovar {
+
+namespace {
+
+// A hidden name in the target's folder, so the rename stays on one file system; independent of
+// the target's own name so that a long name cannot make it too long.
+std::string temporaryName(const std::string &target)
+{
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    return folder + ".kovar-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
+{
+    for (unsigned attempt = 0; fd_ < 0; ++attempt) {
+        temporary_ = temporaryName(target_);
+        // 0666 less the umask: the permissions a plain new file gets.
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt == 100))
+            fail("cannot create a temporary file beside it", errno);
+    }
+}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+void AtomicFile::write(std::span<const std::uint8_t> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            discard();
+            fail("cannot write", error);
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+}
+
+void AtomicFile::commit()
+{
+    if (::fsync(fd_) != 0 || ::close(std::exchange(fd_, -1)) != 0) {
+        const int error = errno;
+        discard();
+        fail("cannot write", error);
+    }
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        discard();
+        fail("cannot replace it", error);
+    }
+    temporary_.clear();
+}
+
+void AtomicFile::fail(const std::string &action, int error) const
+{
+    throw Error(KOVAR_ERROR_WRITE, target_ + ": " + action + ": " + std::strerror(error));
+}
+
+void AtomicFile::discard()
+{
+    if (fd_ >= 0)
+        ::close(std::exchange(fd_, -1));
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+} // namespace kovar

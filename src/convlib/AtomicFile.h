@@ -1,0 +1,34 @@
+// An output file that replaces its target only when it is complete.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kovar {
+
+// Writes to a new temporary file in the target's folder; commit() flushes it to disk and
+// renames it over the target. Destroyed without commit(), it removes the temporary file and
+// the target stays as it was. Failures throw Error (KOVAR_ERROR_WRITE) naming the target.
+class AtomicFile
+{
+  public:
+    explicit AtomicFile(std::string target);
+    ~AtomicFile();
+
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    void write(std::span<const std::uint8_t> bytes);
+    void commit();
+
+  private:
+    [[noreturn]] void fail(const std::string &action, int error) const;
+    void discard();
+
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+};
+
+} // namespace kovar

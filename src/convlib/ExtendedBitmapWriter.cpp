@@ -1,0 +1,95 @@
+// Writes FS2004 textures ("extended bitmaps").
+#include "convlib/ExtendedBitmapWriter.h"
+
+#include "convlib/ByteWriter.h"
+#include "convlib/Dxt.h"
+#include "convlib/Error.h"
+#include "convlib/MipChain.h"
+#include "convlib/kovar.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace kovar {
+
+namespace {
+
+constexpr std::uint32_t kDataOffset = 74; // 14 + 40 header bytes, then the 20-byte FS70 block
+
+// The FS70 block. Bytes 0-7 and 9 are known from public descriptions; the meaning of bytes 8
+// and 10-19 is not, so they keep the values ground textures are described with.
+constexpr std::uint32_t kFs70Length = 20;
+constexpr std::uint8_t kFs70GroundTexture = 3;      // byte 8: kind of texture, ground
+constexpr std::uint8_t kFs70Dxt1 = 1;               // byte 9: DXT1 without transparent texels
+constexpr std::uint8_t kFs70Dxt1WithAlpha = 2;      // byte 9: DXT1 with transparent texels
+constexpr std::uint8_t kFs70UnknownBytes10To13 = 0; // bytes 10-13: meaning unknown, written 0
+constexpr std::uint8_t kFs70UnknownBytes16To19 = 0; // bytes 16-19: meaning unknown, written 0
+
+// A mip texel is transparent only when top-level texels under it are, so the top level decides.
+bool anyTransparent(const Image &top)
+{
+    for (std::size_t i = 0; i < top.byteCount(); i += 4) {
+        if (isTransparent(top.data() + i))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void checkFormat(int format, const std::string &file)
+{
+    if (format != KOVAR_FORMAT_DXT1_MIPMAPPED) {
+        throw Error(KOVAR_ERROR_ARGUMENT, file + ": format code " + std::to_string(format) +
+                                              " is not supported (11 is written)");
+    }
+}
+
+std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
+                                               const std::string &file)
+{
+    checkFormat(format, file);
+    const std::vector<Image> levels = buildMipChain(image);
+    std::size_t pixelBytes = 0;
+    for (const Image &level : levels)
+        pixelBytes += dxtSurfaceSize(DxtFormat::Dxt1, level.width(), level.height());
+    const std::size_t topBytes = dxtSurfaceSize(DxtFormat::Dxt1, image.width(), image.height());
+    // Levels below the top: floor(log2) of the larger side, 8 for 256 x 256.
+    const auto mipCount =
+        static_cast<std::uint16_t>(std::bit_width(std::max(image.width(), image.height())) - 1);
+
+    ByteWriter out(kDataOffset + pixelBytes);
+    out.text("BM");
+    out.u32(static_cast<std::uint32_t>(kDataOffset + pixelBytes));
+    out.u32(0); // reserved
+    out.u32(kDataOffset);
+    out.u32(40);
+    out.i32(static_cast<std::int32_t>(image.width()));
+    out.i32(static_cast<std::int32_t>(image.height())); // positive: stored bottom-up
+    out.u16(1);                                         // planes
+    out.u16(16);
+    out.text("DXT1");
+    out.u32(static_cast<std::uint32_t>(topBytes));
+    out.zeros(16); // resolution and palette fields
+
+    out.text("FS70");
+    out.u32(kFs70Length);
+    out.u8(kFs70GroundTexture);
+    out.u8(anyTransparent(image) ? kFs70Dxt1WithAlpha : kFs70Dxt1);
+    for (int i = 10; i < 14; ++i)
+        out.u8(kFs70UnknownBytes10To13);
+    out.u16(mipCount);
+    for (int i = 16; i < 20; ++i)
+        out.u8(kFs70UnknownBytes16To19);
+
+    for (const Image &level : levels) {
+        const Image stored = level.flippedVertically();
+        const std::size_t bytes = dxtSurfaceSize(DxtFormat::Dxt1, level.width(), level.height());
+        const std::size_t at = out.size();
+        out.zeros(bytes);
+        encodeDxt1(stored.data(), stored.width(), stored.height(), out.bytes().data() + at);
+    }
+    return std::move(out.bytes());
+}
+
+} // namespace kovar

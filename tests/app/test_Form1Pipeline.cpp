@@ -1,0 +1,286 @@
+// The window end to end on real textures: previews, texture sets and single saves through the
+// real conversion library.
+#include "FormFixture.h"
+
+#include "controls/Image.h"
+#include "controls/NumEdit.h"
+#include "convlib/kovar.h"
+#include "season/SeasonPass.h"
+#include "season/SnowNoise.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+class PipelineTest : public FormFixture
+{
+  protected:
+    void SetUp() override
+    {
+        FormFixture::SetUp();
+        source = copySamples(QStringLiteral("source"), 3);
+        QDir().mkpath(path(QStringLiteral("out")));
+        writeSettings(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                     "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\n"
+                                     "\"Texture\"=\"%1\"\n\"Texture1\"=\"%2\"\n")
+                          .arg(source, path(QStringLiteral("out"))));
+        makeForm();
+        ASSERT_EQ(form->FileListBox1->count(), 3);
+    }
+
+    // Selects entry `row` the way a user does, with the mouse.
+    void clickEntry(int row)
+    {
+        TFileListBox *list = form->FileListBox1;
+        const QRect rect = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    QString work(const char *name) const
+    {
+        return path(QStringLiteral("program/")) + QLatin1String(name);
+    }
+
+    // The colour part of a texture file, as the library decodes it (24-bit bitmap bytes).
+    QByteArray decodeColour(const QString &texture)
+    {
+        const QString folder = path(QStringLiteral("decode"));
+        QDir().mkpath(folder);
+        char buffer[1024] = {};
+        const QByteArray tga = (folder + QStringLiteral("/t.tga")).toUtf8();
+        const QByteArray bmp = (folder + QStringLiteral("/c.bmp")).toUtf8();
+        const QByteArray alpha = (folder + QStringLiteral("/a.bmp")).toUtf8();
+        if (TargaFromExtendedBitmap(tga.constData(), texture.toUtf8().constData(), buffer) != 0 ||
+            TargaSplit(tga.constData(), bmp.constData(), alpha.constData(), buffer) != 0) {
+            ADD_FAILURE() << buffer;
+            return {};
+        }
+        return readFile(QString::fromUtf8(bmp));
+    }
+
+    static QByteArray readFile(const QString &name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Peak signal-to-noise ratio of two working bitmaps' pixel bytes.
+    static double psnr(const QByteArray &a, const QByteArray &b)
+    {
+        if (a.size() != b.size() || a.size() <= 54)
+            return 0;
+        double sum = 0;
+        for (qsizetype i = 54; i < a.size(); ++i) {
+            const double d = double(uchar(a[i])) - double(uchar(b[i]));
+            sum += d * d;
+        }
+        const double mse = sum / double(a.size() - 54);
+        return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+    }
+
+    QString source;
+};
+
+TEST_F(PipelineTest, RefreshWithNothingSelectedChangesNothing)
+{
+    form->View->click();
+    EXPECT_FALSE(QFile::exists(work("targa.tga")));
+    EXPECT_FALSE(QFile::exists(work("main.bmp")));
+    EXPECT_TRUE(form->Image1->pixmap().isNull());
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PipelineTest, SelectingATextureShowsItsThreePreviews)
+{
+    clickEntry(0);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    for (TImage *image : {form->Image1, form->Image2, form->Image3})
+        EXPECT_EQ(image->pixmap().size(), QSize(256, 256));
+    for (const char *name : {"targa.tga", "main.bmp", "alpha.bmp", "tempw.bmp", "tempf.bmp"})
+        EXPECT_TRUE(QFile::exists(work(name))) << name;
+    EXPECT_EQ(QFileInfo(work("main.bmp")).size(), 196662);
+    EXPECT_EQ(QFileInfo(work("tempw.bmp")).size(), 196662);
+}
+
+TEST_F(PipelineTest, OnlyANewSelectionOrRefreshRedoesThePreview)
+{
+    form->NumEdit1->setNumber(0); // every pixel that is not water gets snow
+    clickEntry(1);
+    const std::uint32_t afterFirst = season::processSnowNoise().state();
+    clickEntry(1); // the entry already selected
+    EXPECT_EQ(season::processSnowNoise().state(), afterFirst);
+    form->View->click();
+    EXPECT_NE(season::processSnowNoise().state(), afterFirst);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PipelineTest, ChangedAdjustmentTakesEffectAtRefresh)
+{
+    clickEntry(0);
+    const QByteArray fallBefore = readFile(work("tempf.bmp"));
+    const QByteArray colour = readFile(work("main.bmp"));
+    form->NumEdit2->setText(QStringLiteral("0"));
+    form->View->click();
+    EXPECT_NE(readFile(work("tempf.bmp")), fallBefore);
+    EXPECT_EQ(readFile(work("tempf.bmp")), colour); // browning 0 copies the colours
+}
+
+TEST_F(PipelineTest, UnreadableTextureKeepsThePreviewsAndNamesTheFile)
+{
+    clickEntry(0);
+    const qint64 shown = form->Image2->pixmap().cacheKey();
+    const QByteArray colour = readFile(work("main.bmp"));
+    QFile broken(source + QStringLiteral("/000000000000000su.bmp"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("BM this is not a texture");
+    broken.close();
+    form->DirectoryListBox1->setDirectory(path(QStringLiteral("out")));
+    form->DirectoryListBox1->setDirectory(source);
+    ASSERT_EQ(form->FileListBox1->item(0)->text(), QStringLiteral("000000000000000su.bmp"));
+
+    clickEntry(0);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains(QStringLiteral("000000000000000su.bmp")))
+        << errors.first().toStdString();
+    EXPECT_EQ(form->Image2->pixmap().cacheKey(), shown);
+    EXPECT_EQ(readFile(work("main.bmp")), colour);
+}
+
+TEST_F(PipelineTest, WinterSetWritesEveryTextureUnderItsWinterName)
+{
+    const std::uint32_t start = season::processSnowNoise().state();
+    form->Button3->click();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    const QStringList names = QDir(source).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    season::SnowNoise replica(start);
+    for (const QString &name : names) {
+        const QString output =
+            path(QStringLiteral("out/")) + name.left(15) + QStringLiteral("wi") + name.mid(17);
+        ASSERT_TRUE(QFile::exists(output)) << output.toStdString();
+        // The output decodes to this file's own winter colours, the snow running on from
+        // file to file: the library's decoding of the summer texture is what the window's
+        // preview worked on.
+        const QString colour = path(QStringLiteral("replica-main.bmp"));
+        QFile summer(colour);
+        ASSERT_TRUE(summer.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        summer.write(decodeColour(source + QLatin1Char('/') + name));
+        summer.close();
+        season::runWinterPass(colour.toStdString(),
+                              path(QStringLiteral("replica-w.bmp")).toStdString(),
+                              int(form->NumEdit1->Number()), replica);
+        // Snow is per-pixel noise, which DXT1 smooths: the bound is looser than for plain
+        // colours, and the output must be nearer its winter colours than its summer ones.
+        const QByteArray decoded = decodeColour(output);
+        const double toWinter = psnr(decoded, readFile(path(QStringLiteral("replica-w.bmp"))));
+        EXPECT_GT(toWinter, psnr(decoded, readFile(colour))) << name.toStdString();
+        EXPECT_GT(toWinter, 22.0)
+            << name.toStdString();
+    }
+    EXPECT_EQ(replica.state(), season::processSnowNoise().state());
+    // The last file stays selected, with its previews.
+    EXPECT_EQ(form->FileListBox1->currentRow(), 2);
+    EXPECT_EQ(readFile(work("tempw.bmp")), readFile(path(QStringLiteral("replica-w.bmp"))));
+}
+
+TEST_F(PipelineTest, FallSetWithCreateSuReplacesEachSummerTextureInPlace)
+{
+    form->DirectoryListBox2->setDirectory(source);
+    form->CreateSU->setChecked(true);
+    QStringList names = QDir(source).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QList<QByteArray> before;
+    for (const QString &name : names)
+        before << decodeColour(source + QLatin1Char('/') + name);
+
+    form->Button5->click();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(QDir(source).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase), names);
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray after = decodeColour(source + QLatin1Char('/') + names[i]);
+        // Each file was converted from its own content: close to it, yet browned.
+        EXPECT_NE(after, before[i]);
+        EXPECT_GT(psnr(after, before[i]), 15.0) << names[i].toStdString();
+    }
+}
+
+TEST_F(PipelineTest, DamagedTextureEndsTheSetAtThatFile)
+{
+    const QStringList names = QDir(source).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QFile damaged(source + QLatin1Char('/') + names[1]);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write(QByteArray(100, 'x'));
+    damaged.close();
+
+    form->Button5->click();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains(names[1])) << errors.first().toStdString();
+    auto fallName = [](const QString &name) {
+        return name.left(15) + QStringLiteral("fa") + name.mid(17);
+    };
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/")) + fallName(names[0])));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/")) + fallName(names[1])));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/")) + fallName(names[2])));
+}
+
+TEST_F(PipelineTest, EmptyListWritesNothing)
+{
+    form->DirectoryListBox1->setDirectory(path(QStringLiteral("out")));
+    form->Button3->click();
+    EXPECT_TRUE(QDir(path(QStringLiteral("out"))).isEmpty());
+    EXPECT_FALSE(QFile::exists(work("targa.tga")));
+}
+
+TEST_F(PipelineTest, SavingAPreviewWritesThatSeason)
+{
+    clickEntry(0);
+    QStringList offered;
+    QString answer;
+    form->save.execute = [&](SaveDialog &dialog) {
+        offered << dialog.initialDir;
+        if (answer.isEmpty())
+            return false;
+        dialog.fileName = answer;
+        return true;
+    };
+
+    // Cancelling writes nothing and keeps the initial folder.
+    QTest::mouseDClick(form->Image2, Qt::LeftButton);
+    EXPECT_TRUE(QDir(path(QStringLiteral("out"))).isEmpty());
+    EXPECT_TRUE(form->save.initialDir.isEmpty());
+
+    answer = path(QStringLiteral("out/winter.bmp"));
+    QTest::mouseDClick(form->Image2, Qt::LeftButton);
+    answer = path(QStringLiteral("out/fall.bmp"));
+    QTest::mouseDClick(form->Image3, Qt::LeftButton);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(form->save.initialDir, path(QStringLiteral("out")));
+
+    const QByteArray winter = decodeColour(path(QStringLiteral("out/winter.bmp")));
+    const QByteArray fall = decodeColour(path(QStringLiteral("out/fall.bmp")));
+    EXPECT_GT(psnr(winter, readFile(work("tempw.bmp"))), 22.0);
+    EXPECT_GT(psnr(winter, readFile(work("tempw.bmp"))), psnr(winter, readFile(work("tempf.bmp"))));
+    EXPECT_GT(psnr(fall, readFile(work("tempf.bmp"))), 30.0);
+    EXPECT_LT(psnr(fall, readFile(work("tempw.bmp"))), psnr(fall, readFile(work("tempf.bmp"))));
+}
+
+TEST_F(PipelineTest, SaveInTheRootFolderKeepsItsSeparator)
+{
+    form->save.execute = [](SaveDialog &dialog) {
+        dialog.fileName = QStringLiteral("/tessavane-no-such-folder/x.bmp");
+        return true;
+    };
+    form->Image2DblClick(form->Image1); // neither season: only the dialog's folder changes
+    EXPECT_EQ(form->save.initialDir, QStringLiteral("/tessavane-no-such-folder"));
+    form->save.execute = [](SaveDialog &dialog) {
+        dialog.fileName = QStringLiteral("/x.bmp");
+        return true;
+    };
+    form->Image2DblClick(form->Image1);
+    EXPECT_EQ(form->save.initialDir, QStringLiteral("/"));
+}
+
+} // namespace

@@ -1,0 +1,59 @@
+// Start-up and the end of the program: the error box, the program folder, the exit code.
+#include "FormFixture.h"
+
+#include "app/Application.h"
+#include "app/Startup.h"
+#include "platform/Error.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+TEST(ErrorBox, ShowsTheMessageWithAFullStopUnderTheTitle)
+{
+    const platform::Error error("Cannot open folder \"/nowhere\": No such file or directory");
+    const auto box = TApplication::makeErrorBox(QStringLiteral("Tessavane"), error);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Tessavane"));
+    EXPECT_EQ(box->text(),
+              QStringLiteral("Cannot open folder \"/nowhere\": No such file or directory."));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST(ProgramFolder, ExecutableFolderWhenWritableElseThePerUserCache)
+{
+    QTemporaryDir root;
+    EXPECT_EQ(chooseProgramFolder(root.path()), root.path() + QLatin1Char('/'));
+
+    qputenv("XDG_CACHE_HOME", (root.path() + QStringLiteral("/cache")).toUtf8());
+    EXPECT_EQ(chooseProgramFolder(QStringLiteral("/proc/sys")),
+              root.path() + QStringLiteral("/cache/tessavane/"));
+    EXPECT_TRUE(QDir(root.path() + QStringLiteral("/cache/tessavane")).exists());
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+TEST_F(FormFixture, ClosingTheWindowEndsTheProgramWithCodeZero)
+{
+    QTimer::singleShot(0, [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (qobject_cast<TForm1 *>(window))
+                window->close();
+    });
+    EXPECT_EQ(runTessavane(environment), 0);
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(QFile::exists(environment.settingsFile));
+}
+
+TEST_F(FormFixture, FailedStartShowsTheErrorAndReturnsZero)
+{
+    writeSettings(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\n"
+                                 "\"Fall\"=hex:01,02\n"));
+    EXPECT_EQ(runTessavane(environment), 0);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.first(), QStringLiteral("Invalid data type for 'Fall'"));
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
+}
+
+} // namespace

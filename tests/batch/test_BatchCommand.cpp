@@ -1,0 +1,332 @@
+// tessavane-batch run as a program: outputs, exit statuses, messages, stopping.
+#include "TextureFiles.h"
+
+#include "platform/SettingsStore.h"
+#include "season/ConversionSteps.h"
+#include "season/SeasonPass.h"
+#include "season/WorkingFiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace seasontest;
+using season::Season;
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::set<std::string> namesIn(const fs::path &folder)
+{
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class BatchCommand : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_root = m_dir.path().toStdString();
+        for (const fs::path &folder : {m_source, m_dest, m_tmp, m_config, m_expect})
+            fs::create_directories(m_root / folder);
+    }
+
+    fs::path source(const std::string &name = {}) const { return m_root / m_source / name; }
+    fs::path dest(const std::string &name = {}) const { return m_root / m_dest / name; }
+    fs::path storeFile() const { return m_root / m_config / "KT" / "user.reg"; }
+
+    void startProcess(QProcess &process, const QStringList &arguments) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_root / m_config).string()));
+        env.insert("TMPDIR", QString::fromStdString((m_root / m_tmp).string()));
+        process.setProcessEnvironment(env);
+        process.start(TESSAVANE_BATCH_PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
+    }
+
+    Outcome run(const QStringList &arguments) const
+    {
+        QProcess process;
+        startProcess(process, arguments);
+        EXPECT_TRUE(process.waitForFinished(240000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        return Outcome{process.exitCode(), process.readAllStandardOutput().toStdString(),
+                       process.readAllStandardError().toStdString()};
+    }
+
+    QStringList folders() const
+    {
+        return {QString::fromStdString(source().string()), QString::fromStdString(dest().string())};
+    }
+
+    // What the season core makes of these textures, in this order, with one snow noise
+    // generator from state 1: the outputs the command must write, byte for byte.
+    std::vector<Bytes> expected(const std::vector<fs::path> &textures, Season season,
+                                int adjustment) const
+    {
+        const season::WorkingFiles work{m_root / m_expect};
+        season::SnowNoise noise;
+        std::vector<Bytes> outputs;
+        for (const fs::path &texture : textures) {
+            season::convertToWorkingFiles(work, texture);
+            if (season == Season::Winter)
+                season::runWinterPass(work.colour(), work.winter(), adjustment, noise);
+            else
+                season::runFallPass(work.colour(), work.fall(), adjustment);
+            season::writeSeasonTexture(work, season, work.folder / "output.bmp");
+            outputs.push_back(readBytes(work.folder / "output.bmp"));
+        }
+        return outputs;
+    }
+
+    bool tmpEmpty() const { return fs::is_empty(m_root / m_tmp); }
+
+    QTemporaryDir m_dir;
+    fs::path m_root;
+    const fs::path m_source = "source";
+    const fs::path m_dest = "dest";
+    const fs::path m_tmp = "tmp";
+    const fs::path m_config = "config";
+    const fs::path m_expect = "expect";
+};
+
+TEST_F(BatchCommand, WinterSetNamesAndConvertsEveryListedFileInOrder)
+{
+    writeTexture(source("000000000000002su.bmp"), 2);
+    writeTexture(source("00000000000000aSU.BMP"), 10);
+    writeTexture(source("000000000000001su.bmp"), 1);
+    // Not listed: other names, a short name, a season texture, a folder matching the mask.
+    writeTexture(source("readme.txt"), 3);
+    writeTexture(source("abcsu.bmp"), 4);
+    writeTexture(source("000000000000003wi.bmp"), 5);
+    fs::create_directory(source("000000000000004su.bmp"));
+
+    const Outcome r = run(QStringList{"winter", "--snow", "100.9"} + folders());
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    ASSERT_EQ(namesIn(dest()),
+              (std::set<std::string>{"000000000000001wi.bmp", "000000000000002wi.bmp",
+                                     "00000000000000awi.BMP"}));
+    const auto outputs = expected({source("000000000000001su.bmp"), source("000000000000002su.bmp"),
+                                   source("00000000000000aSU.BMP")},
+                                  Season::Winter, 100);
+    EXPECT_EQ(readBytes(dest("000000000000001wi.bmp")), outputs[0]);
+    EXPECT_EQ(readBytes(dest("000000000000002wi.bmp")), outputs[1]);
+    EXPECT_EQ(readBytes(dest("00000000000000awi.BMP")), outputs[2]);
+    EXPECT_TRUE(contains(r.out, "1/3 000000000000001su.bmp -> 000000000000001wi.bmp\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "3/3 00000000000000aSU.BMP -> 00000000000000awi.BMP\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Written 3 of 3 files, 0 failed")) << r.out;
+    EXPECT_TRUE(tmpEmpty()) << "the working folder is removed";
+}
+
+TEST_F(BatchCommand, CreateSUInPlaceConvertsEachFileFromItsOwnContent)
+{
+    writeTexture(source("000000000000001su.bmp"), 1);
+    writeTexture(source("000000000000002su.bmp"), 2);
+    const auto outputs = expected(
+        {source("000000000000001su.bmp"), source("000000000000002su.bmp")}, Season::Fall, 25);
+
+    const QString folder = QString::fromStdString(source().string());
+    const Outcome r = run({"fall", "--fall", "25", "--create-su", "--quiet", folder, folder});
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "") << "quiet";
+    ASSERT_EQ(namesIn(source()),
+              (std::set<std::string>{"000000000000001su.bmp", "000000000000002su.bmp"}));
+    EXPECT_EQ(readBytes(source("000000000000001su.bmp")), outputs[0]);
+    EXPECT_EQ(readBytes(source("000000000000002su.bmp")), outputs[1]);
+}
+
+struct StoredCase
+{
+    const char *name;
+    Season season;
+    const char *stored; // the text the window stored; null for none
+    int adjustment;
+};
+
+void PrintTo(const StoredCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class StoredAdjustment : public BatchCommand, public testing::WithParamInterface<StoredCase>
+{};
+
+TEST_P(StoredAdjustment, IsUsedWithoutTheOption)
+{
+    const StoredCase &c = GetParam();
+    const bool winter = c.season == Season::Winter;
+    if (c.stored)
+        platform::SettingsStore(QString::fromStdString(storeFile().string()))
+            .WriteString("Frostane", winter ? "Winter" : "Fall", c.stored);
+    writeTexture(source("000000000000001su.bmp"), 1);
+
+    const Outcome r = run(QStringList{winter ? "winter" : "fall"} + folders());
+
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string output = winter ? "000000000000001wi.bmp" : "000000000000001fa.bmp";
+    EXPECT_EQ(readBytes(dest(output)),
+              expected({source("000000000000001su.bmp")}, c.season, c.adjustment)[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoredAdjustment,
+    testing::Values(StoredCase{"WinterDefault", Season::Winter, nullptr, 70},
+                    StoredCase{"FallDefault", Season::Fall, nullptr, 12},
+                    StoredCase{"WinterStored", Season::Winter, "0x20", 32},
+                    StoredCase{"FallStored", Season::Fall, "20", 20},
+                    StoredCase{"NotANumberGivesTheDefault", Season::Fall, "abc", 12},
+                    StoredCase{"HeldToTheWindowsRange", Season::Fall, "40", 25}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class DamagedFile : public BatchCommand, public testing::WithParamInterface<bool>
+{};
+
+TEST_P(DamagedFile, StopsTheRunOrIsSkippedWithKeepGoing)
+{
+    const bool keepGoing = GetParam();
+    writeTexture(source("000000000000001su.bmp"), 1);
+    writeBytes(source("000000000000002su.bmp"), Bytes{'B', 'M', 1, 2, 3});
+    writeTexture(source("000000000000003su.bmp"), 3);
+    const auto outputs = expected(
+        {source("000000000000001su.bmp"), source("000000000000003su.bmp")}, Season::Winter, 70);
+
+    QStringList arguments{"winter", "--snow", "70"};
+    if (keepGoing)
+        arguments << "--keep-going";
+    const Outcome r = run(arguments + folders());
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, source("000000000000002su.bmp").string())) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(readBytes(dest("000000000000001wi.bmp")), outputs[0]);
+    if (keepGoing) {
+        EXPECT_EQ(namesIn(dest()).size(), 2u);
+        EXPECT_EQ(readBytes(dest("000000000000003wi.bmp")), outputs[1]);
+        EXPECT_TRUE(contains(r.out, "Written 2 of 3 files, 1 failed")) << r.out;
+    } else {
+        EXPECT_EQ(namesIn(dest()), std::set<std::string>{"000000000000001wi.bmp"});
+        EXPECT_TRUE(contains(r.out, "Written 1 of 3 files, 1 failed")) << r.out;
+    }
+    EXPECT_TRUE(tmpEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, DamagedFile, testing::Bool(), [](const auto &info) {
+    return info.param ? "KeepGoing" : "StopAtFailure";
+});
+
+struct UsageCase
+{
+    const char *name;
+    QStringList arguments; // {source} and {dest} stand for the test's folders
+    const char *message;
+    bool damagedStore = false;
+};
+
+void PrintTo(const UsageCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class BadUsage : public BatchCommand, public testing::WithParamInterface<UsageCase>
+{};
+
+TEST_P(BadUsage, ExitsWithStatus2AndOneLine)
+{
+    if (GetParam().damagedStore) {
+        fs::create_directories(storeFile().parent_path());
+        writeBytes(storeFile(), Bytes{'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'g'});
+    }
+    writeBytes(dest("file"), Bytes{1});
+    writeTexture(source("000000000000001su.bmp"), 1);
+    QStringList arguments = GetParam().arguments;
+    arguments.replaceInStrings("{source}", QString::fromStdString(source().string()));
+    arguments.replaceInStrings("{dest}", QString::fromStdString(dest().string()));
+
+    const Outcome r = run(arguments);
+
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(contains(r.err, GetParam().message)) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(namesIn(dest()), std::set<std::string>{"file"}) << "nothing written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadUsage,
+    testing::Values(
+        UsageCase{"UnknownOption", {"winter", "--frost", "{source}", "{dest}"}, "frost"},
+        UsageCase{"NotANumber", {"fall", "--fall", "x", "{source}", "{dest}"}, "not a number"},
+        UsageCase{"MissingSource", {"winter", "{source}/none", "{dest}"}, "does not exist"},
+        UsageCase{"SourceIsAFile", {"winter", "{dest}/file", "{dest}"}, "is not a folder"},
+        UsageCase{
+            "MissingDestination", {"winter", "{source}", "{dest}/none"}, "destination folder"},
+        UsageCase{"DamagedStore", {"winter", "{source}", "{dest}"}, "user.reg", true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(BatchCommand, HelpPrintsUsageAndSucceeds)
+{
+    const Outcome r = run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.out, "Usage: tessavane-batch winter|fall")) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(BatchCommand, CtrlCStopsAfterTheCurrentFileWithCompleteOutputs)
+{
+    writeTexture(source("000000000000000su.bmp"));
+    const int total = 80;
+    for (int i = 1; i < total; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%015dsu.bmp", i);
+        fs::copy_file(source("000000000000000su.bmp"), source(name));
+    }
+
+    QProcess process;
+    startProcess(process, QStringList{"winter"} + folders());
+    // Once the first file is reported, interrupt.
+    while (!process.canReadLine())
+        ASSERT_TRUE(process.waitForReadyRead(60000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const std::string out = process.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(contains(out, "stopped on request")) << out;
+    const auto written = namesIn(dest());
+    EXPECT_GE(written.size(), 1u);
+    EXPECT_LT(written.size(), std::size_t(total));
+    const season::WorkingFiles check{m_root / m_expect};
+    for (const std::string &name : written) {
+        ASSERT_TRUE(name.ends_with("wi.bmp")) << "no stray file: " << name;
+        EXPECT_NO_THROW(season::convertToWorkingFiles(check, dest(name))) << name;
+    }
+    EXPECT_TRUE(tmpEmpty());
+}
+
+} // namespace

@@ -1,0 +1,246 @@
+// The drive chooser, the folder list and the file list, alone and linked together.
+#include "controls/DirectoryListBox.h"
+#include "controls/DriveComboBox.h"
+#include "controls/FileListBox.h"
+#include "platform/Error.h"
+#include "platform/ErrorSink.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable failure messages.
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QStringList entries(const QListWidget &list)
+{
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts.append(list.item(i)->text());
+    return texts;
+}
+
+// A temporary folder tree A/sub, A/nested/deep, B with summer textures in A, B and B/sub,
+// plus the errors the controls report from their event handlers.
+class FolderTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        root = QFileInfo(temp.path()).canonicalFilePath();
+        for (const char *folder : {"A/sub", "A/nested/deep", "A/Sub", "A/.hidden", "B/sub"})
+            ASSERT_TRUE(QDir().mkpath(path(folder)));
+        for (const char *file :
+             {"A/ccccccccccccccCsu.bmp", "A/aaaaaaaaaaaaaaasu.bmp", "A/BBBBBBBBBBBBBBBSU.BMP",
+              "A/ddddddddddddddddsu.bmp", "A/eeeeeeeeeeeeeeefa.bmp", "A/.ffffffffffffffsu.bmp",
+              "B/bbbbbbbbbbbbbbbsu.bmp", "B/sub/sssssssssssssssSU.bmp"})
+            ASSERT_TRUE(QFile(path(file)).open(QIODevice::WriteOnly));
+        previous = platform::setErrorHandler(
+            [this](const std::exception &e) { errors.append(QString::fromUtf8(e.what())); });
+        files.setMask(QStringLiteral("???????????????su.bmp"));
+        list.setDirectory(path("A"));
+        list.setFileList(&files);
+        list.resize(300, 400);
+        files.resize(300, 400);
+    }
+    void TearDown() override { platform::setErrorHandler(previous); }
+
+    QString path(const char *relative) const { return root + u'/' + QLatin1String(relative); }
+    void click(QListWidget &widget, int row, bool twice = false)
+    {
+        const QPoint at = widget.visualItemRect(widget.item(row)).center();
+        if (twice)
+            QTest::mouseDClick(widget.viewport(), Qt::LeftButton, {}, at);
+        else
+            QTest::mouseClick(widget.viewport(), Qt::LeftButton, {}, at);
+    }
+    int rowOf(const QListWidget &widget, const char *text) const
+    {
+        return int(entries(widget).indexOf(QLatin1String(text)));
+    }
+
+    QTemporaryDir temp;
+    QString root;
+    QStringList errors;
+    platform::ErrorHandler previous;
+    TFileListBox files;
+    TDirectoryListBox list;
+};
+
+TEST_F(FolderTest, FolderListShowsPathThenSubfoldersWithFixedHeights)
+{
+    const QStringList expected = QStringList{"/"} + root.split(u'/', Qt::SkipEmptyParts) +
+                                 QStringList{"A", "nested", "Sub", "sub"};
+    EXPECT_EQ(entries(list), expected);
+    EXPECT_EQ(list.Directory(), path("A"));
+    EXPECT_EQ(list.currentItem()->text(), QStringLiteral("A"));
+    EXPECT_EQ(TDirectoryListBox::entryPath(list.item(list.count() - 1)), path("A/sub"));
+    list.show();
+    files.show();
+    EXPECT_EQ(list.visualItemRect(list.item(0)).height(), 16);
+    EXPECT_EQ(files.visualItemRect(files.item(0)).height(), 13);
+
+    list.setDirectory(QStringLiteral("/"));
+    EXPECT_EQ(list.Directory(), QStringLiteral("/"));
+    EXPECT_EQ(list.currentRow(), 0);
+}
+
+TEST_F(FolderTest, SettingTheFolderAlreadyShownChangesNothing)
+{
+    QSignalSpy changed(&list, &TDirectoryListBox::changed);
+    for (const QString &same : {QString(), path("A"), path("A/"), path("A/sub/.."), QString(".")})
+        list.setDirectory(same);
+    EXPECT_EQ(changed.count(), 0);
+
+    list.setDirectory(QStringLiteral("sub")); // relative to the folder shown
+    list.setDirectory(path("A/Sub"));         // differs only in case: another folder
+    EXPECT_EQ(list.Directory(), path("A/Sub"));
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(FolderTest, FolderThatCannotBeEnteredRaisesAndLeavesTheListsAsTheyWere)
+{
+    files.selectItem(0);
+    const QStringList before = entries(list);
+    QSignalSpy listChanged(&list, &TDirectoryListBox::changed);
+    QSignalSpy filesChanged(&files, &TFileListBox::changed);
+    for (const auto &[folder, reason] : {std::pair{"A/missing", "No such file or directory"},
+                                         std::pair{"A/aaaaaaaaaaaaaaasu.bmp", "Not a directory"}}) {
+        try {
+            list.setDirectory(path(folder));
+            ADD_FAILURE() << "entered " << folder;
+        } catch (const platform::Error &error) {
+            const QString message = QString::fromUtf8(error.what());
+            EXPECT_TRUE(message.contains(u'"' + path(folder) + u'"')) << error.what();
+            EXPECT_TRUE(message.contains(QLatin1String(reason))) << error.what();
+        }
+    }
+    EXPECT_EQ(list.Directory(), path("A"));
+    EXPECT_EQ(entries(list), before);
+    EXPECT_EQ(files.FileName(), path("A/aaaaaaaaaaaaaaasu.bmp"));
+    EXPECT_EQ(listChanged.count(), 0);
+    EXPECT_EQ(filesChanged.count(), 0);
+}
+
+TEST_F(FolderTest, DoubleClickOrEnterEntersAndSingleClickOnlySelects)
+{
+    list.show();
+    click(list, rowOf(list, "nested"));
+    EXPECT_EQ(list.Directory(), path("A"));
+    click(list, rowOf(list, "nested"), true);
+    EXPECT_EQ(list.Directory(), path("A/nested"));
+    EXPECT_EQ(files.Directory(), path("A/nested"));
+
+    list.setCurrentRow(rowOf(list, "deep"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(list.Directory(), path("A/nested/deep"));
+
+    // An entry whose folder has gone since: the error is reported and the list stays.
+    list.setDirectory(path("A"));
+    ASSERT_TRUE(QDir(path("A/sub")).removeRecursively());
+    click(list, rowOf(list, "sub"), true);
+    EXPECT_EQ(list.Directory(), path("A"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(path("A/sub"))) << errors.front().toStdString();
+}
+
+TEST_F(FolderTest, FileListShowsMatchingFilesSortedWithoutCase)
+{
+    const QStringList expected = {"aaaaaaaaaaaaaaasu.bmp", "BBBBBBBBBBBBBBBSU.BMP",
+                                  "ccccccccccccccCsu.bmp"};
+    EXPECT_EQ(entries(files), expected);
+    EXPECT_EQ(files.FileName(), QString());
+    files.selectItem(1);
+    EXPECT_EQ(files.FileName(), path("A/BBBBBBBBBBBBBBBSU.BMP"));
+    EXPECT_THROW(files.selectItem(3), platform::Error);
+    list.setDirectory(path("A/nested")); // no matching files
+    EXPECT_EQ(files.count(), 0);
+}
+
+TEST_F(FolderTest, FileListNotifiesForNewUserSelectionsAndReadings)
+{
+    files.show();
+    QSignalSpy changed(&files, &TFileListBox::changed);
+    click(files, 1);
+    click(files, 1); // the remembered entry again: nothing
+    EXPECT_EQ(changed.count(), 1);
+    QTest::keyClick(files.viewport(), Qt::Key_Down);
+    EXPECT_EQ(changed.count(), 2);
+
+    // The program's selection raises nothing and leaves the remembered entry (2) alone.
+    files.selectItem(0);
+    EXPECT_EQ(changed.count(), 2);
+    click(files, 0); // selected by the program but not remembered: notifies
+    EXPECT_EQ(changed.count(), 3);
+    files.selectItem(2);
+    click(files, 0); // back to the remembered entry: nothing
+    EXPECT_EQ(changed.count(), 3);
+
+    list.setDirectory(path("B")); // a reading clears the selection and notifies
+    EXPECT_EQ(changed.count(), 4);
+    EXPECT_EQ(files.FileName(), QString());
+    click(files, 0);
+    EXPECT_EQ(changed.count(), 5);
+}
+
+class DriveTest : public FolderTest
+{
+  protected:
+    void SetUp() override
+    {
+        FolderTest::SetUp();
+        drives.setDrives({{path("A"), "A"}, {path("A/nested"), "A nested"}, {path("B"), "B"}});
+        drives.setDirList(&list);
+    }
+
+    TDriveComboBox drives;
+};
+
+TEST_F(DriveTest, ChoosingADriveGoesToItsCurrentFolder)
+{
+    QTest::keyClick(&drives, Qt::Key_End);
+    EXPECT_EQ(list.Directory(), path("B"));
+    list.setDirectory(QStringLiteral("sub"));
+    QTest::keyClick(&drives, Qt::Key_Home);
+    EXPECT_EQ(files.Directory(), path("A"));
+    QTest::keyClick(&drives, Qt::Key_End); // B remembers where it was left
+    EXPECT_EQ(list.Directory(), path("B/sub"));
+    EXPECT_EQ(files.FileName(), QString());
+    EXPECT_TRUE(errors.isEmpty());
+
+    // The chooser follows the list to the drive with the longest mount point holding it.
+    list.setDirectory(path("A/nested/deep"));
+    EXPECT_EQ(drives.currentIndex(), 1);
+    list.setDirectory(path("A/sub"));
+    EXPECT_EQ(drives.currentIndex(), 0);
+}
+
+TEST_F(DriveTest, DriveThatCannotBeEnteredShowsTheErrorAndChangesNothing)
+{
+    files.selectItem(0);
+    ASSERT_TRUE(QDir(path("B")).removeRecursively());
+    const QStringList before = entries(list);
+    QSignalSpy filesChanged(&files, &TFileListBox::changed);
+
+    QTest::keyClick(&drives, Qt::Key_End);
+
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(u'"' + path("B") + u'"')) << errors.front().toStdString();
+    EXPECT_EQ(drives.currentIndex(), 0);
+    EXPECT_EQ(list.Directory(), path("A"));
+    EXPECT_EQ(entries(list), before);
+    EXPECT_EQ(files.FileName(), path("A/aaaaaaaaaaaaaaasu.bmp"));
+    EXPECT_EQ(filesChanged.count(), 0);
+}
+
+} // namespace

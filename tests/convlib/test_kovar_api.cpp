@@ -1,0 +1,171 @@
+// The C calls' failure contract: a status, a message naming the file in the caller's buffer,
+// and outputs left as they were.
+#include "TestBitmaps.h"
+
+#include "convlib/Targa.h"
+#include "convlib/kovar.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+const std::vector<std::uint8_t> kOld = {'o', 'l', 'd'};
+
+// A folder with a valid "targa.tga" and old versions of every output.
+struct Workspace
+{
+    kovartest::TempFolder folder;
+    std::string tga = folder.file("targa.tga");
+    std::string texture = folder.file("texture.bmp");
+    std::string colour = folder.file("main.bmp");
+    std::string alpha = folder.file("alpha.bmp");
+    std::string missing = folder.file("missing.bmp");
+    std::string noFolder = folder.file("no/such/folder/out.bmp");
+    std::string subFolder = folder.file("sub");
+
+    Workspace()
+    {
+        std::filesystem::create_directory(subFolder);
+        kovartest::writeBytes(tga, kovar::encodeTarga(kovartest::patternImage(8, 8, true)));
+        for (const std::string *path : {&texture, &colour, &alpha})
+            kovartest::writeBytes(*path, kOld);
+    }
+};
+
+struct FailureCase
+{
+    const char *name;
+    std::function<int(Workspace &, char *)> call;
+    KovarStatus status;
+    std::function<std::string(const Workspace &)> messageStart;
+};
+
+void PrintTo(const FailureCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class Failure : public testing::TestWithParam<FailureCase>
+{};
+
+TEST_P(Failure, ReportsAndLeavesFilesAsTheyWere)
+{
+    const FailureCase &c = GetParam();
+    Workspace work;
+    const auto tgaBefore = kovartest::readBytes(work.tga);
+    const auto entriesBefore = work.folder.entries();
+    char message[KOVAR_MESSAGE_SIZE];
+    std::memset(message, 'x', sizeof message);
+
+    EXPECT_EQ(c.call(work, message), c.status);
+    ASSERT_NE(std::memchr(message, '\0', sizeof message), nullptr);
+    EXPECT_EQ(std::string(message).rfind(c.messageStart(work), 0), 0u) << message;
+    for (const std::string *path : {&work.texture, &work.colour, &work.alpha})
+        EXPECT_EQ(kovartest::readBytes(*path), kOld) << *path;
+    EXPECT_EQ(kovartest::readBytes(work.tga), tgaBefore);
+    EXPECT_EQ(work.folder.entries(), entriesBefore); // no temporary file left behind
+
+    EXPECT_EQ(c.call(work, nullptr), c.status); // a null buffer gets nothing
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, Failure,
+    testing::Values(
+        FailureCase{"MissingTexture",
+                    [](Workspace &w, char *m) {
+                        return TargaFromExtendedBitmap(w.tga.c_str(), w.missing.c_str(), m);
+                    },
+                    KOVAR_ERROR_OPEN,
+                    [](const Workspace &w) { return w.missing + ": cannot open for reading: "; }},
+        FailureCase{"TextureIsAFolder",
+                    [](Workspace &w, char *m) {
+                        return TargaFromExtendedBitmap(w.tga.c_str(), w.subFolder.c_str(), m);
+                    },
+                    KOVAR_ERROR_OPEN,
+                    [](const Workspace &w) { return w.subFolder + ": not a regular file"; }},
+        FailureCase{"OldTextureIsNotATarga",
+                    [](Workspace &w, char *m) {
+                        return TargaSplit(w.texture.c_str(), w.colour.c_str(), w.alpha.c_str(), m);
+                    },
+                    KOVAR_ERROR_FORMAT,
+                    [](const Workspace &w) { return w.texture + ": file is truncated"; }},
+        FailureCase{"SplitIntoAMissingFolderWritesNeitherPart",
+                    [](Workspace &w, char *m) {
+                        return TargaSplit(w.tga.c_str(), w.colour.c_str(), w.noFolder.c_str(), m);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) {
+                        return w.noFolder + ": cannot create a temporary file beside it: ";
+                    }},
+        FailureCase{"JoinWithABrokenColourBitmap",
+                    [](Workspace &w, char *m) {
+                        return TargaJoin(w.tga.c_str(), w.texture.c_str(), w.missing.c_str(), m);
+                    },
+                    KOVAR_ERROR_FORMAT, [](const Workspace &w) { return w.texture + ": "; }},
+        FailureCase{"WriteIntoAMissingFolder",
+                    [](Workspace &w, char *m) {
+                        return TargaToExtendedBitmap(w.tga.c_str(), w.noFolder.c_str(), m, 11);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) { return w.noFolder + ": cannot create"; }},
+        FailureCase{"WriteOverAFolder",
+                    [](Workspace &w, char *m) {
+                        return TargaToExtendedBitmap(w.tga.c_str(), w.subFolder.c_str(), m, 11);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) { return w.subFolder + ": cannot replace it"; }},
+        FailureCase{"UnknownFormatCodeIsCheckedFirst",
+                    [](Workspace &w, char *m) {
+                        return TargaToExtendedBitmap(w.missing.c_str(), w.texture.c_str(), m, 12);
+                    },
+                    KOVAR_ERROR_ARGUMENT,
+                    [](const Workspace &w) {
+                        return w.texture + ": format code 12 is not supported (11 is written)";
+                    }},
+        FailureCase{
+            "NullPath",
+            [](Workspace &w, char *m) {
+                return TargaFromExtendedBitmap(w.tga.c_str(), nullptr, m);
+            },
+            KOVAR_ERROR_ARGUMENT,
+            [](const Workspace &) { return std::string("the source texture path is missing"); }},
+        FailureCase{
+            "EmptyPath",
+            [](Workspace &w, char *m) { return TargaJoin(w.tga.c_str(), w.colour.c_str(), "", m); },
+            KOVAR_ERROR_ARGUMENT,
+            [](const Workspace &) { return std::string("the alpha bitmap path is empty"); }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A message longer than the buffer is cut to 1023 bytes without splitting a UTF-8 character,
+// and nothing is written past the buffer.
+TEST(KovarApi, LongMessageIsCutAtACharacterBoundaryInsideTheBuffer)
+{
+    std::string path = "/nowhere/";
+    while (path.size() < 1016)
+        path += "a";
+    path += "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9.bmp"; // "é": bytes 1016-1023 are one pair each
+    char buffer[KOVAR_MESSAGE_SIZE + 16];
+    std::memset(buffer, 'x', sizeof buffer);
+    kovartest::TempFolder folder;
+    const std::string tga = folder.file("targa.tga");
+
+    EXPECT_EQ(TargaFromExtendedBitmap(tga.c_str(), path.c_str(), buffer), KOVAR_ERROR_OPEN);
+    const std::size_t length = std::strlen(buffer);
+    EXPECT_EQ(length, 1022u); // the two-byte character at bytes 1022-1023 does not fit
+    EXPECT_EQ(std::string(buffer), path.substr(0, 1022));
+    for (std::size_t i = KOVAR_MESSAGE_SIZE; i < sizeof buffer; ++i)
+        ASSERT_EQ(buffer[i], 'x') << i;
+}
+
+TEST(KovarApi, SuccessClearsTheMessage)
+{
+    Workspace work;
+    char message[KOVAR_MESSAGE_SIZE] = "stale message";
+    EXPECT_EQ(TargaToExtendedBitmap(work.tga.c_str(), work.texture.c_str(), message, 11), KOVAR_OK);
+    EXPECT_STREQ(message, "");
+}
+
+} // namespace

@@ -1,0 +1,242 @@
+// The winter and fall passes, file to file.
+#include "BitmapFiles.h"
+
+#include "platform/Error.h"
+#include "season/PixelRules.h"
+#include "season/SeasonPass.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace seasontest;
+using season::Pixel;
+
+class SeasonPass : public testing::Test
+{
+  protected:
+    fs::path file(const char *name) const { return fs::path(m_dir.path().toStdString()) / name; }
+    std::size_t entries() const
+    {
+        return static_cast<std::size_t>(std::distance(
+            fs::directory_iterator(m_dir.path().toStdString()), fs::directory_iterator()));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// The expected result: header copied, then every pixel through the rule, in file order.
+template <class Rule>
+Bytes expectedResult(const Bytes &header, const std::vector<Pixel> &pixels, Rule rule)
+{
+    std::vector<Pixel> out;
+    for (const Pixel &p : pixels)
+        out.push_back(rule(p));
+    return workingBitmap(header, out);
+}
+
+TEST_F(SeasonPass, Winter256x256ProcessesEveryPixelInFileOrder)
+{
+    const auto pixels = randomPixels(65536);
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(256, 256), pixels));
+
+    season::SnowNoise noise;
+    season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 70, noise);
+
+    season::SnowNoise reference;
+    const Bytes result = readBytes(file("tempw.bmp"));
+    ASSERT_EQ(result.size(), 196662u);
+    EXPECT_EQ(result, expectedResult(bitmapHeader(256, 256), pixels, [&](Pixel p) {
+                  return season::winterPixel(p, 70, reference);
+              }));
+    EXPECT_EQ(noise.state(), reference.state());
+}
+
+TEST_F(SeasonPass, SnowRunsOnAcrossPasses)
+{
+    const auto pixels = randomPixels(4096);
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(64, 64), pixels));
+
+    season::SnowNoise noise;
+    season::runWinterPass(file("main.bmp"), file("first.bmp"), 70, noise);
+    season::runWinterPass(file("main.bmp"), file("second.bmp"), 70, noise);
+
+    season::SnowNoise reference;
+    const auto rule = [&](Pixel p) { return season::winterPixel(p, 70, reference); };
+    const Bytes first = expectedResult(bitmapHeader(64, 64), pixels, rule);
+    const Bytes second = expectedResult(bitmapHeader(64, 64), pixels, rule);
+    ASSERT_NE(first, second);
+    EXPECT_EQ(readBytes(file("first.bmp")), first);
+    EXPECT_EQ(readBytes(file("second.bmp")), second);
+}
+
+TEST_F(SeasonPass, FallAmountZeroIsByteIdenticalFor256x256)
+{
+    const Bytes input = workingBitmap(bitmapHeader(256, 256), randomPixels(65536, 3));
+    writeBytes(file("main.bmp"), input);
+    season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
+    EXPECT_EQ(readBytes(file("tempf.bmp")), input);
+}
+
+TEST_F(SeasonPass, MoreThan65536PixelsAreProcessedWhole)
+{
+    // 300 x 300: 90,000 pixels, all of them light enough to snow at T = 0.
+    const std::vector<Pixel> pixels(90000, Pixel{100, 100, 100});
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(300, 300), pixels));
+    season::SnowNoise noise;
+    season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 0, noise);
+    season::runFallPass(file("main.bmp"), file("tempf.bmp"), 10);
+
+    const Bytes winter = readBytes(file("tempw.bmp"));
+    const Bytes fall = readBytes(file("tempf.bmp"));
+    ASSERT_EQ(winter.size(), 54u + 270000u);
+    ASSERT_EQ(fall.size(), 54u + 270000u);
+    season::SnowNoise reference;
+    for (int i = 0; i < 90000; ++i)
+        reference.draw();
+    EXPECT_EQ(noise.state(), reference.state());
+    EXPECT_EQ(pixelAt(fall, 89999), (Pixel{110, 110, 130}));
+}
+
+struct ShortCase
+{
+    const char *name;
+    std::size_t dataBytes; // after the 54-byte header
+    std::size_t keptBytes;
+};
+
+void PrintTo(const ShortCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ShortInput : public SeasonPass, public testing::WithParamInterface<ShortCase>
+{};
+
+TEST_P(ShortInput, KeepsWholeTriplesOnly)
+{
+    const ShortCase &c = GetParam();
+    const auto pixels = randomPixels(c.dataBytes / 3 + 1, 5);
+    Bytes input = workingBitmap(bitmapHeader(256, 256), pixels);
+    input.resize(54 + c.dataBytes);
+    writeBytes(file("main.bmp"), input);
+
+    season::SnowNoise noise;
+    season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 255, noise);
+    season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
+
+    Bytes kept(input.begin(), input.begin() + static_cast<long>(54 + c.keptBytes));
+    EXPECT_EQ(readBytes(file("tempf.bmp")), kept);
+    const Bytes winter = readBytes(file("tempw.bmp"));
+    ASSERT_EQ(winter.size(), 54 + c.keptBytes);
+    for (std::size_t i = 0; i < c.keptBytes / 3; ++i)
+        ASSERT_EQ(pixelAt(winter, i), season::winterPixel(pixels[i], 255, noise)) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShortInput,
+    testing::Values(ShortCase{"HeaderOnly", 0, 0}, ShortCase{"OneStrayByte", 1, 0},
+                    ShortCase{"TwoStrayBytes", 2, 0}, ShortCase{"FivePixelsAndTwoBytes", 17, 15},
+                    ShortCase{"RowFillBytes", 3 * 4097 + 2, 3 * 4097},
+                    ShortCase{"QuarterTexture", 3 * 16384, 3 * 16384},
+                    ShortCase{"QuarterTexturePlusOne", 3 * 16384 + 1, 3 * 16384},
+                    ShortCase{"HalfATextureAndTwoBytes", 3 * 32768 + 2, 3 * 32768}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class TooShortInput : public SeasonPass, public testing::WithParamInterface<std::size_t>
+{};
+
+TEST_P(TooShortInput, RaisesNamingTheFileAndWritesNothing)
+{
+    Bytes input = bitmapHeader(256, 256);
+    input.resize(GetParam());
+    writeBytes(file("main.bmp"), input);
+    writeBytes(file("tempf.bmp"), Bytes{1, 2, 3});
+
+    try {
+        season::runFallPass(file("main.bmp"), file("tempf.bmp"), 10);
+        FAIL() << "no error";
+    } catch (const platform::Error &e) {
+        EXPECT_NE(std::string(e.what()).find(file("main.bmp").string()), std::string::npos)
+            << e.what();
+        EXPECT_NE(std::string(e.what()).find("54-byte header"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readBytes(file("tempf.bmp")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(entries(), 2u) << "no temporary file left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, TooShortInput, testing::Values(0u, 1u, 53u));
+
+TEST_F(SeasonPass, MissingInputRaisesNamingItAndLeavesTheResult)
+{
+    writeBytes(file("tempw.bmp"), Bytes{9, 9});
+    season::SnowNoise noise;
+    try {
+        season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 70, noise);
+        FAIL() << "no error";
+    } catch (const platform::Error &e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find(file("main.bmp").string()), std::string::npos) << message;
+        EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readBytes(file("tempw.bmp")), (Bytes{9, 9}));
+    EXPECT_EQ(noise.state(), 1u);
+}
+
+TEST_F(SeasonPass, UnwritableResultRaisesNamingIt)
+{
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(2, 2), randomPixels(4)));
+    // A result in a folder that does not exist, and a result that is a folder.
+    fs::create_directory(file("tempf.bmp"));
+    for (const fs::path &out : {file("missing") / "tempw.bmp", file("tempf.bmp")}) {
+        season::SnowNoise noise;
+        try {
+            season::runWinterPass(file("main.bmp"), out, 70, noise);
+            ADD_FAILURE() << "no error for " << out;
+        } catch (const platform::Error &e) {
+            EXPECT_NE(std::string(e.what()).find(out.string()), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_TRUE(fs::is_directory(file("tempf.bmp")));
+    EXPECT_EQ(entries(), 2u) << "no temporary file left behind";
+}
+
+TEST_F(SeasonPass, ResultFailingMidwayIsRemoved)
+{
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(256, 256), randomPixels(65536)));
+    writeBytes(file("tempw.bmp"), Bytes(500, 1));
+    // Files may grow to 100,000 bytes only: the write of the result fails part way through.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    season::SnowNoise noise;
+    try {
+        season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 70, noise);
+        FAIL() << "no error";
+    } catch (const platform::Error &e) {
+        EXPECT_NE(std::string(e.what()).find(file("tempw.bmp").string()), std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(fs::exists(file("tempw.bmp")));
+}
+
+TEST_F(SeasonPass, ReplacesALongerEarlierResultWhole)
+{
+    writeBytes(file("tempf.bmp"), Bytes(1000, 0xAB));
+    const Bytes input = workingBitmap(bitmapHeader(2, 2), randomPixels(4));
+    writeBytes(file("main.bmp"), input);
+    season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
+    EXPECT_EQ(readBytes(file("tempf.bmp")), input);
+    EXPECT_EQ(entries(), 2u);
+}
+
+} // namespace
