@@ -47,12 +47,20 @@ function(tessavane_embed_version target)
 
 namespace {
 
-// signature, structure version, file version (high, low), product version (high, low),
-// flags mask, flags, operating system, file type, subtype, date (high, low)
 __attribute__((used, section(".tessavane_version"), aligned(4))) TESSAVANE_RETAIN
 const std::uint32_t versionBlock[13] = {
-    0xFEEF04BDu, 0x00010000u, @version_ms@u, @version_ls@u, @version_ms@u, @version_ls@u,
-    0x3Fu,       0x0u,        0x0u,         @file_type@u,   0x0u,          0x0u,
+    0xFEEF04BDu,   // signature
+    0x00010000u,   // structure version
+    @version_ms@u, // file version, high and low
+    @version_ls@u,
+    @version_ms@u, // product version, high and low
+    @version_ls@u,
+    0x3Fu,         // flags mask
+    0x0u,          // flags
+    0x0u,          // operating system
+    @file_type@u,  // file type: 1 program, 2 library
+    0x0u,          // subtype
+    0x0u,          // date, high and low
     0x0u};
 
 } // namespace

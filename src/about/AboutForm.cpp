@@ -155,6 +155,7 @@ QString TAboutForm::contactAddress()
 
 void TAboutForm::createControls()
 {
+    setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About "));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -252,6 +253,29 @@ void TAboutForm::createControls()
     setTabOrder(Button1, PageControl1);
     setTabOrder(ListBox1, ListBox2);
     Button1->setFocus();
+
+    const std::pair<QWidget *, const char *> names[] = {{PageControl1, "PageControl1"},
+                                                        {TabSheet1, "TabSheet1"},
+                                                        {ExeButton1, "ExeButton1"},
+                                                        {Label2, "Label2"},
+                                                        {Label1, "Label1"},
+                                                        {TabSheet2, "TabSheet2"},
+                                                        {Memo3, "Memo3"},
+                                                        {MButton3, "MButton3"},
+                                                        {MButton2, "MButton2"},
+                                                        {TabSheet4, "TabSheet4"},
+                                                        {Label11, "Label11"},
+                                                        {ListBox1, "ListBox1"},
+                                                        {Label3, "Label3"},
+                                                        {MButton4, "MButton4"},
+                                                        {Label12, "Label12"},
+                                                        {ListBox2, "ListBox2"},
+                                                        {TabSheet3, "TabSheet3"},
+                                                        {Memo2, "Memo2"},
+                                                        {MButton1, "MButton1"},
+                                                        {Button1, "Button1"}};
+    for (const auto &[control, name] : names)
+        control->setObjectName(QLatin1String(name));
 }
 
 void TAboutForm::wireEvents()

@@ -286,8 +286,10 @@ void TForm1::constructionStep(const FormEnvironment &environment)
     } catch (const platform::Error &) {
     }
 
-    NumEdit1->setNumber(m_store->ReadInteger(kSection, QStringLiteral("Winter"), 70));
-    NumEdit2->setNumber(m_store->ReadInteger(kSection, QStringLiteral("Fall"), 12));
+    NumEdit1->setNumber(
+        m_store->ReadInteger(kSection, QStringLiteral("Winter"), season::defaultSnowThreshold));
+    NumEdit2->setNumber(
+        m_store->ReadInteger(kSection, QStringLiteral("Fall"), season::defaultFallAmount));
 }
 
 void TForm1::FormClose()

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "about/AboutForm.h"
+#include "about/AppIcon.h"
 #include "platform/ErrorSink.h"
 #include "platform/Fs2004Locator.h"
 #include "platform/SettingsStore.h"
@@ -46,6 +47,7 @@ FormEnvironment defaultEnvironment()
 
 int runTessavane(const FormEnvironment &environment)
 {
+    QApplication::setWindowIcon(about::applicationIcon());
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TAboutForm> aboutForm;
     // A failure while the windows are built is shown, and the program ends without a window.

@@ -29,7 +29,8 @@ std::string temporaryName(const std::string &target)
 
 } // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
+AtomicFile::AtomicFile(std::string target, bool durable)
+    : target_(std::move(target)), durable_(durable)
 {
     for (unsigned attempt = 0; fd_ < 0; ++attempt) {
         temporary_ = temporaryName(target_);
@@ -62,7 +63,7 @@ void AtomicFile::write(std::span<const std::uint8_t> bytes)
 
 void AtomicFile::commit()
 {
-    if (::fsync(fd_) != 0 || ::close(std::exchange(fd_, -1)) != 0) {
+    if ((durable_ && ::fsync(fd_) != 0) || ::close(std::exchange(fd_, -1)) != 0) {
         const int error = errno;
         discard();
         fail("cannot write", error);

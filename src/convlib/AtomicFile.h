@@ -7,13 +7,15 @@
 
 namespace kovar {
 
-// Writes to a new temporary file in the target's folder; commit() flushes it to disk and
-// renames it over the target. Destroyed without commit(), it removes the temporary file and
-// the target stays as it was. Failures throw Error (KOVAR_ERROR_WRITE) naming the target.
+// Writes to a new temporary file in the target's folder; commit() renames it over the target,
+// after flushing it to disk when the file is asked to be durable (the finished textures; not
+// the scratch files every preview rewrites, where a flush would cost more than the work). Destroyed
+// without commit(), it removes the temporary file and the target stays as it was. Failures throw
+// Error (KOVAR_ERROR_WRITE) naming the target.
 class AtomicFile
 {
   public:
-    explicit AtomicFile(std::string target);
+    explicit AtomicFile(std::string target, bool durable = false);
     ~AtomicFile();
 
     AtomicFile(const AtomicFile &) = delete;
@@ -29,6 +31,7 @@ class AtomicFile
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
+    bool durable_ = false;
 };
 
 } // namespace kovar

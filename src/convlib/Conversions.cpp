@@ -50,7 +50,9 @@ void targaJoin(const std::string &tga, const std::string &colourBmp, const std::
 void targaToExtendedBitmap(const std::string &tga, const std::string &output, int format)
 {
     checkFormat(format, output); // before reading, so a bad code names itself first
-    writeFileAtomically(output, encodeExtendedBitmap(readTarga(tga), format, output));
+    // The finished texture is the user's file: it reaches the disk before it replaces the old.
+    writeFileAtomically(output, encodeExtendedBitmap(readTarga(tga), format, output),
+                        /*durable=*/true);
 }
 
 } // namespace kovar

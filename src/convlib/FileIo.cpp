@@ -74,9 +74,9 @@ std::vector<std::uint8_t> readFileBytes(const std::string &path)
     return bytes;
 }
 
-void writeFileAtomically(const std::string &path, std::span<const std::uint8_t> bytes)
+void writeFileAtomically(const std::string &path, std::span<const std::uint8_t> bytes, bool durable)
 {
-    AtomicFile file(path);
+    AtomicFile file(path, durable);
     file.write(bytes);
     file.commit();
 }

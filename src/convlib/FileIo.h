@@ -16,7 +16,8 @@ inline constexpr std::uint64_t kMaxInputBytes = 512ull << 20;
 std::vector<std::uint8_t> readFileBytes(const std::string &path);
 
 // Replaces the file with the bytes, or leaves it as it was and throws Error
-// (KOVAR_ERROR_WRITE).
-void writeFileAtomically(const std::string &path, std::span<const std::uint8_t> bytes);
+// (KOVAR_ERROR_WRITE). A durable file is flushed to disk before it replaces the old one.
+void writeFileAtomically(const std::string &path, std::span<const std::uint8_t> bytes,
+                         bool durable = false);
 
 } // namespace kovar

@@ -98,11 +98,19 @@ TEST_F(FormFixture, WindowHasFixedSizeCaptionAndHiddenConversionBox)
 TEST_F(FormFixture, TabOrderFollowsTheLayout)
 {
     TForm1 &window = makeForm();
-    const QList<QWidget *> order = {
-        static_cast<QWidget *>(window.NumEdit1),     window.UpDown1, window.Button3,        window.Button5,
-        window.NumEdit2,     window.UpDown2, window.DriveComboBox1, window.DirectoryListBox1,
-        window.FileListBox1, window.View,    window.DriveComboBox2, window.DirectoryListBox2,
-        window.CreateSU};
+    const QList<QWidget *> order = {static_cast<QWidget *>(window.NumEdit1),
+                                    window.UpDown1,
+                                    window.Button3,
+                                    window.Button5,
+                                    window.NumEdit2,
+                                    window.UpDown2,
+                                    window.DriveComboBox1,
+                                    window.DirectoryListBox1,
+                                    window.FileListBox1,
+                                    window.View,
+                                    window.DriveComboBox2,
+                                    window.DirectoryListBox2,
+                                    window.CreateSU};
     // The focus chain also holds the controls' own inner widgets; the listed controls must
     // follow one another in it in this order.
     QList<QWidget *> chain;

@@ -178,8 +178,7 @@ TEST_F(PipelineTest, WinterSetWritesEveryTextureUnderItsWinterName)
         const QByteArray decoded = decodeColour(output);
         const double toWinter = psnr(decoded, readFile(path(QStringLiteral("replica-w.bmp"))));
         EXPECT_GT(toWinter, psnr(decoded, readFile(colour))) << name.toStdString();
-        EXPECT_GT(toWinter, 22.0)
-            << name.toStdString();
+        EXPECT_GT(toWinter, 22.0) << name.toStdString();
     }
     EXPECT_EQ(replica.state(), season::processSnowNoise().state());
     // The last file stays selected, with its previews.

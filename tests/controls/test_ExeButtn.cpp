@@ -5,6 +5,8 @@
 
 #include "platform/ShellOpen.h"
 
+#include "../platform/ShellLinkFixtures.h"
+
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -263,15 +265,6 @@ TEST_F(ExeButtonTest, ALatchingButtonFlipsOnPressAndKeepsItOnRelease)
     }
 }
 
-TEST_F(ExeButtonTest, TheRightButtonLeavesItUp)
-{
-    QSignalSpy downs(button, &TExeButton::OnMouseDown);
-    QTest::mousePress(button, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_FALSE(button->Down());
-    QTest::mouseRelease(button, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_EQ(downs.count(), 1);
-}
-
 struct ReleaseCase
 {
     QPoint at;
@@ -311,14 +304,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ReleaseCase{{52, 0}, true, false}, ReleaseCase{{104, 20}, false, false},
                       ReleaseCase{{52, 40}, false, false}, ReleaseCase{{-30, 20}, false, false}));
 
-TEST_F(ExeButtonTest, WithoutAutoRunAClickOpensNothing)
-{
-    ShellRecorder shell;
-    button->setFileName(makeFile(QStringLiteral("Viewer.exe")));
-    click(QPoint(52, 20));
-    EXPECT_TRUE(shell.requests.empty());
-}
-
 TEST_F(ExeButtonTest, TheClickIsRaisedBeforeTheFileOpens)
 {
     ShellRecorder shell;
@@ -332,31 +317,14 @@ TEST_F(ExeButtonTest, TheClickIsRaisedBeforeTheFileOpens)
     EXPECT_EQ(shell.requests.size(), 1u);
 }
 
-// A shortcut in the Shell Link format to C:\Tools\Viewer.exe, working folder C:\Tools.
+// A shortcut to C:\TOOLS\VIEWER.EXE, working folder C:\Tools.
 QByteArray viewerShortcut()
 {
-    QByteArray d = QByteArray::fromHex("4C000000"
-                                       "0114020000000000C000000000000046"
-                                       "12000000");
-    d.append(QByteArray(0x4C - d.size(), '\0')); // flags: link info, working folder
-    const QByteArray base("C:\\TOOLS\\\0", 10);
-    const QByteArray suffix("VIEWER.EXE\0", 11);
-    const int infoSize = 0x1C + base.size() + suffix.size();
-    auto u32 = [&](int v) {
-        for (int i = 0; i < 4; ++i)
-            d.append(char((v >> (8 * i)) & 0xFF));
-    };
-    u32(infoSize);
-    u32(0x1C);
-    u32(1);
-    u32(0x1C); // volume id offset (not read)
-    u32(0x1C);
-    u32(0);
-    u32(0x1C + base.size());
-    d.append(base).append(suffix);
-    const QByteArray work("C:\\Tools");
-    d.append(char(work.size())).append('\0').append(work);
-    return d;
+    fixtures::LinkOptions link;
+    link.ansiBase = "C:\\TOOLS\\";
+    link.ansiSuffix = "VIEWER.EXE";
+    link.workingDir = QStringLiteral("C:\\Tools");
+    return fixtures::buildLink(link);
 }
 
 class Shortcut : public ExeButtonTest
