@@ -1,33 +1,19 @@
 // TExeButton: file properties, automatic size, painting, clicks and opening the file.
 #include "controls/ExeButtn.h"
 
-#include "platform/ErrorSink.h"
 #include "platform/ShellLink.h"
 #include "platform/ShellOpen.h"
+#include "platform/WinePaths.h"
 
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
-
-// A one-pixel axis-parallel line from a towards b, leaving out b as line drawing does.
-void frameLine(QPainter &painter, QPoint a, QPoint b, const QColor &color)
-{
-    if (a == b)
-        return;
-    const QPoint step(b.x() > a.x() ? 1 : (b.x() < a.x() ? -1 : 0),
-                      b.y() > a.y() ? 1 : (b.y() < a.y() ? -1 : 0));
-    const QPoint last = b - step;
-    painter.fillRect(QRect(QPoint(std::min(a.x(), last.x()), std::min(a.y(), last.y())),
-                           QPoint(std::max(a.x(), last.x()), std::max(a.y(), last.y()))),
-                     color);
-}
 
 // Where the folder part of a file name ends: after its last separator or drive colon.
 qsizetype folderLength(const QString &fileName)
@@ -44,19 +30,13 @@ QString localFile(const QString &fileName)
     if (fileName.isEmpty())
         return {};
     const QString mapped =
-        platform::localPathForWindowsPath(fileName, platform::winePrefixWithDrives());
+        platform::localPathForWindowsPath(fileName, platform::defaultWinePrefix());
     return QDir::cleanPath(QFileInfo(mapped.isEmpty() ? fileName : mapped).absoluteFilePath());
 }
 
 } // namespace
 
-TExeButton::TExeButton(QWidget *parent) : QWidget(parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
-    setMouseTracking(true);
-}
+TExeButton::TExeButton(QWidget *parent) : TPictureControl(parent) {}
 
 TExeButton::~TExeButton() = default;
 
@@ -88,19 +68,6 @@ void TExeButton::setCaption(const QString &caption)
         return;
     m_caption = caption;
     AdjustLayout();
-}
-
-QColor TExeButton::Color() const
-{
-    return palette().color(backgroundRole());
-}
-
-void TExeButton::setColor(const QColor &color)
-{
-    QPalette colors = palette();
-    colors.setColor(backgroundRole(), color);
-    setPalette(colors);
-    repaintNow();
 }
 
 void TExeButton::SetFlag(int index, bool value)
@@ -147,12 +114,6 @@ void TExeButton::AdjustLayout()
         resize(w, h);
     }
     repaintNow();
-}
-
-void TExeButton::repaintNow()
-{
-    update();
-    repaint();
 }
 
 void TExeButton::paintEvent(QPaintEvent *)
@@ -217,55 +178,16 @@ QString TExeButton::shownCaption(int *left) const
     return label;
 }
 
-void TExeButton::mousePressEvent(QMouseEvent *event)
+void TExeButton::pressedDown(Qt::MouseButton)
 {
-    const QPoint pos = event->position().toPoint();
-    const Qt::MouseButton button = event->button();
-    platform::guarded([&] {
-        if (button == Qt::LeftButton) {
-            m_capture = true;
-            m_clickPending = true;
-        }
-        emit OnMouseDown(button, event->modifiers(), pos);
-        if (button != Qt::LeftButton && button != Qt::MiddleButton)
-            return;
-        m_down = m_latch ? !m_down : true;
-        repaintNow();
-    });
+    repaintNow();
 }
 
-void TExeButton::mouseMoveEvent(QMouseEvent *event)
+void TExeButton::releasedUp(const QPoint &pos)
 {
-    const QPoint pos = event->position().toPoint();
-    if (!m_capture && !rect().contains(pos))
-        return;
-    platform::guarded([&] { emit OnMouseMove(event->modifiers(), pos); });
-}
-
-void TExeButton::mouseReleaseEvent(QMouseEvent *event)
-{
-    const QPoint pos = event->position().toPoint();
-    const Qt::MouseButton button = event->button();
-    if (!m_capture && !rect().contains(pos))
-        return;
-    platform::guarded([&] {
-        bool click = false;
-        if (button == Qt::LeftButton) {
-            m_capture = false;
-            click = m_clickPending && rect().contains(pos);
-            m_clickPending = false;
-        }
-        if (click)
-            emit OnClick();
-        emit OnMouseUp(button, event->modifiers(), pos);
-        if (button != Qt::LeftButton && button != Qt::MiddleButton)
-            return;
-        if (!m_latch)
-            m_down = false;
-        repaintNow();
-        if (pos.x() > 0 && pos.x() < width() && pos.y() > 0 && pos.y() < height() && m_autoRun)
-            Execute();
-    });
+    repaintNow();
+    if (pos.x() > 0 && pos.x() < width() && pos.y() > 0 && pos.y() < height() && m_autoRun)
+        Execute();
 }
 
 void TExeButton::Execute()
@@ -274,7 +196,7 @@ void TExeButton::Execute()
         return; // a button without a file opens nothing
     if (m_fileExt == QLatin1String(".LNK")) {
         const std::optional<platform::ShellLink> link =
-            platform::resolveShellLink(localFile(m_fileName), platform::winePrefixWithDrives());
+            platform::resolveShellLink(localFile(m_fileName), platform::defaultWinePrefix());
         if (!link)
             return; // a shortcut that cannot be read opens nothing
         m_targetPath = link->targetPath;

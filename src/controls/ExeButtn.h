@@ -2,12 +2,13 @@
 // sinks while pressed, can latch and size itself, and can open its file when released over it.
 #pragma once
 
+#include "controls/PictureControl.h"
+
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
-#include <QWidget>
 
-class TExeButton : public QWidget
+class TExeButton : public TPictureControl
 {
     Q_OBJECT
     Q_PROPERTY(QIcon Icon READ Icon WRITE setIcon)
@@ -23,7 +24,6 @@ class TExeButton : public QWidget
     Q_PROPERTY(bool ShowLabel READ ShowLabel WRITE setShowLabel)
     Q_PROPERTY(bool LargeIcon READ LargeIcon WRITE setLargeIcon)
     Q_PROPERTY(bool Border READ Border WRITE setBorder)
-    Q_PROPERTY(QColor Color READ Color WRITE setColor)
 
   public:
     // Indexes of SetFlag.
@@ -55,15 +55,12 @@ class TExeButton : public QWidget
     // A different text is stored and AdjustLayout() runs.
     virtual void setCaption(const QString &caption);
 
-    bool Latch() const { return m_latch; }
     void setLatch(bool value) { m_latch = value; }
-    bool Down() const { return m_down; }
     bool Auto() const { return m_auto; }
     bool AutoRun() const { return m_autoRun; }
     bool ShowIcon() const { return m_showIcon; }
     bool ShowLabel() const { return m_showLabel; }
     bool LargeIcon() const { return m_largeIcon; }
-    bool Border() const { return m_border; }
     void setDown(bool value) { SetFlag(FlagDown, value); }
     void setAuto(bool value) { SetFlag(FlagAuto, value); }
     void setAutoRun(bool value) { SetFlag(FlagAutoRun, value); }
@@ -74,10 +71,6 @@ class TExeButton : public QWidget
 
     int IconSize() const { return m_iconSize; }
     int LabelWidth() const { return m_labelWidth; }
-
-    // The background colour (the button face by default).
-    QColor Color() const;
-    void setColor(const QColor &color);
 
     // The file that Execute() opens and the working folder it opens it in: FileName and
     // FilePath, or a shortcut's target and working folder once the shortcut was followed.
@@ -96,21 +89,13 @@ class TExeButton : public QWidget
     // Opens the file with its associated program; a ".LNK" shortcut opens its target.
     void Execute();
 
-  signals:
-    void OnClick();
-    void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void OnMouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-
   protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
+    void pressedDown(Qt::MouseButton button) override;
+    // Repaints, then opens the file when AutoRun is set and pos lies strictly inside.
+    void releasedUp(const QPoint &pos) override;
 
   private:
-    void repaintNow();
-
     QIcon m_icon;
     QPixmap m_smallIcon;
     bool m_auto = false;
@@ -122,18 +107,10 @@ class TExeButton : public QWidget
     int m_labelWidth = 64;
     bool m_showIcon = true;
     bool m_showLabel = true;
-    bool m_down = false;
-    bool m_latch = false;
-    bool m_border = true;
     QString m_targetPath;
     QString m_targetFolder;
     QString m_fileName;
     QString m_filePath;
     QString m_fileExt;
     QString m_caption;
-
-    // A left press holds the mouse until its release, which then arrives wherever it
-    // happens; other releases arrive only over the button.
-    bool m_capture = false;
-    bool m_clickPending = false;
 };

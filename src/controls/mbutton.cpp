@@ -1,8 +1,6 @@
 // TMButton: painting, hover capture, latch, rocker and drop-down menu.
 #include "controls/mbutton.h"
 
-#include "platform/ErrorSink.h"
-
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,32 +8,10 @@
 #include <algorithm>
 #include <array>
 
-namespace {
-
-// A one-pixel axis-parallel line from a towards b, leaving out b as line drawing does.
-void frameLine(QPainter &painter, QPoint a, QPoint b, const QColor &color)
-{
-    if (a == b)
-        return;
-    const QPoint step(b.x() > a.x() ? 1 : (b.x() < a.x() ? -1 : 0),
-                      b.y() > a.y() ? 1 : (b.y() < a.y() ? -1 : 0));
-    const QPoint last = b - step;
-    painter.fillRect(QRect(QPoint(std::min(a.x(), last.x()), std::min(a.y(), last.y())),
-                           QPoint(std::max(a.x(), last.x()), std::max(a.y(), last.y()))),
-                     color);
-}
-
-} // namespace
-
 TMButton::TMButton(QWidget *parent)
-    : QWidget(parent), m_colorDark(palette().color(QPalette::Shadow)),
+    : TPictureControl(parent), m_colorDark(palette().color(QPalette::Shadow)),
       m_colorLight(palette().color(QPalette::Midlight))
-{
-    setFocusPolicy(Qt::NoFocus);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
-    setMouseTracking(true);
-}
+{}
 
 TMButton::~TMButton() = default;
 
@@ -54,19 +30,6 @@ void TMButton::setColorDark(const QColor &color)
 void TMButton::setColorLight(const QColor &color)
 {
     m_colorLight = color;
-    Changed();
-}
-
-QColor TMButton::Color() const
-{
-    return palette().color(backgroundRole());
-}
-
-void TMButton::setColor(const QColor &color)
-{
-    QPalette colors = palette();
-    colors.setColor(backgroundRole(), color);
-    setPalette(colors);
     Changed();
 }
 
@@ -102,8 +65,7 @@ void TMButton::SetFlag(int index, bool value)
 
 void TMButton::Changed()
 {
-    update();
-    repaint();
+    repaintNow();
 }
 
 void TMButton::paintEvent(QPaintEvent *)
@@ -119,7 +81,7 @@ void TMButton::paintEvent(QPaintEvent *)
     std::fill(c.begin(), c.begin() + 4, first);
     std::fill(c.begin() + 4, c.end(), second);
     if (m_down && m_rockerLR) {
-        if (m_pressPoint.x() < w / 2) {
+        if (pressPoint().x() < w / 2) {
             m_clickLeft = true;
             c[3] = m_colorLight;
             c[4] = c[5] = c[6] = m_colorDark;
@@ -151,14 +113,9 @@ void TMButton::paintEvent(QPaintEvent *)
     }
 }
 
-bool TMButton::receives(const QPoint &pos) const
-{
-    return m_capture || rect().contains(pos);
-}
-
 void TMButton::setCapture(bool on)
 {
-    m_capture = on;
+    TPictureControl::setCapture(on);
     if (on) {
         if (isVisible() && mouseGrabber() != this)
             grabMouse();
@@ -174,36 +131,13 @@ void TMButton::releaseHover()
     Changed();
 }
 
-void TMButton::mousePressEvent(QMouseEvent *event)
-{
-    const QPoint pos = event->position().toPoint();
-    if (!receives(pos))
-        return;
-    platform::guarded([&] { mouseDown(event->button(), event->modifiers(), pos); });
-}
-
-void TMButton::mouseMoveEvent(QMouseEvent *event)
-{
-    const QPoint pos = event->position().toPoint();
-    if (!receives(pos))
-        return;
-    platform::guarded([&] { mouseMove(event->modifiers(), pos); });
-}
-
 void TMButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    const Qt::MouseButton button = event->button();
-    if (m_swallowRelease && button == Qt::LeftButton) {
+    if (m_swallowRelease && event->button() == Qt::LeftButton) {
         m_swallowRelease = false;
         return;
     }
-    if (!receives(pos)) {
-        if (button == Qt::LeftButton)
-            m_clickPending = false;
-        return;
-    }
-    platform::guarded([&] { mouseUp(button, event->modifiers(), pos); });
+    TPictureControl::mouseReleaseEvent(event);
 }
 
 void TMButton::leaveEvent(QEvent *event)
@@ -212,34 +146,22 @@ void TMButton::leaveEvent(QEvent *event)
     // reports only the leaving.
     if (m_mouseCaptured && QGuiApplication::mouseButtons() == Qt::NoButton)
         releaseHover();
-    QWidget::leaveEvent(event);
+    TPictureControl::leaveEvent(event);
 }
 
 void TMButton::hideEvent(QHideEvent *event)
 {
-    // A hidden window must not keep the mouse.
-    setCapture(false);
     m_mouseCaptured = false;
-    m_clickPending = false;
-    QWidget::hideEvent(event);
+    TPictureControl::hideEvent(event);
 }
 
-void TMButton::mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos)
+void TMButton::pressedDown(Qt::MouseButton button)
 {
-    if (button == Qt::LeftButton) {
-        setCapture(true);
-        m_clickPending = true;
-    }
-    emit OnMouseDown(button, modifiers, pos);
-    m_pressPoint = pos;
-    if (button != Qt::LeftButton && button != Qt::MiddleButton)
-        return;
-    m_down = m_latch ? !m_down : true;
     Changed();
     if (m_dropDownMenu && m_down) {
         m_dropDownMenu->exec(mapToGlobal(QPoint(0, height())));
         // The menu took the release of this press.
-        m_clickPending = false;
+        forgetClick();
         m_swallowRelease =
             button == Qt::LeftButton && QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
         m_down = false;
@@ -247,7 +169,7 @@ void TMButton::mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers
     }
 }
 
-void TMButton::mouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos)
+void TMButton::mouseMoved(Qt::KeyboardModifiers modifiers, const QPoint &pos)
 {
     if (!m_highlight) {
         emit OnMouseMove(modifiers, pos);
@@ -268,20 +190,7 @@ void TMButton::mouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos)
     emit OnMouseMove(modifiers, pos);
 }
 
-void TMButton::mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos)
+void TMButton::releasedUp(const QPoint &)
 {
-    bool click = false;
-    if (button == Qt::LeftButton) {
-        setCapture(false);
-        click = m_clickPending && rect().contains(pos);
-        m_clickPending = false;
-    }
-    if (click)
-        emit OnClick();
-    emit OnMouseUp(button, modifiers, pos);
-    if (button != Qt::LeftButton && button != Qt::MiddleButton)
-        return;
-    if (!m_latch)
-        m_down = false;
     releaseHover();
 }

@@ -2,14 +2,14 @@
 // can act as a left/right rocker and can drop a popup menu down from its lower edge.
 #pragma once
 
+#include "controls/PictureControl.h"
+
 #include <QColor>
 #include <QImage>
 #include <QMenu>
-#include <QPoint>
 #include <QPointer>
-#include <QWidget>
 
-class TMButton : public QWidget
+class TMButton : public TPictureControl
 {
     Q_OBJECT
     Q_PROPERTY(QMenu *DropDownMenu READ DropDownMenu WRITE setDropDownMenu)
@@ -24,7 +24,6 @@ class TMButton : public QWidget
     Q_PROPERTY(bool ClickLeft READ ClickLeft)
     Q_PROPERTY(QColor ColorDark READ ColorDark WRITE setColorDark)
     Q_PROPERTY(QColor ColorLight READ ColorLight WRITE setColorLight)
-    Q_PROPERTY(QColor Color READ Color WRITE setColor)
 
   public:
     // Indexes of SetFlag.
@@ -49,9 +48,6 @@ class TMButton : public QWidget
     // Copies the picture (made opaque) into the button's own bitmap and repaints.
     virtual void setBitmap(const QImage &bitmap);
 
-    bool Latch() const { return m_latch; }
-    bool Down() const { return m_down; }
-    bool Border() const { return m_border; }
     bool Stretch() const { return m_stretch; }
     bool RockerLR() const { return m_rockerLR; }
     bool RockerUD() const { return m_rockerUD; } // stored only: no up/down rocker look
@@ -70,42 +66,27 @@ class TMButton : public QWidget
     void setColorDark(const QColor &color);
     void setColorLight(const QColor &color);
 
-    // The background colour (the button face by default).
-    QColor Color() const;
-    void setColor(const QColor &color);
-
     // The one setter of the boolean properties: stores value under index, then Changed().
     virtual void SetFlag(int index, bool value);
     // Repaints at once.
     virtual void Changed();
 
-  signals:
-    void OnClick();
-    void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void OnMouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-
   protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    // The capture is a real pointer grab, so that hover tracking sees the pointer leave.
+    void setCapture(bool on) override;
+    void pressedDown(Qt::MouseButton button) override;
+    void releasedUp(const QPoint &pos) override;
+    void mouseMoved(Qt::KeyboardModifiers modifiers, const QPoint &pos) override;
 
   private:
-    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void mouseMove(Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
-    void setCapture(bool on);
-    bool receives(const QPoint &pos) const;
     void releaseHover();
 
     QPointer<QMenu> m_dropDownMenu;
     QImage m_bitmap;
-    bool m_latch = false;
-    bool m_down = false;
-    bool m_border = true;
     bool m_stretch = true;
     bool m_rockerLR = false;
     bool m_rockerUD = false;
@@ -114,12 +95,6 @@ class TMButton : public QWidget
     bool m_hover = false; // set only while the repaint on pointer entry runs
     QColor m_colorDark;
     QColor m_colorLight;
-    QPoint m_pressPoint;
-    bool m_mouseCaptured = false; // the button holds the capture for hover tracking
-
-    // Mouse delivery as the desktop's capture rules make it: while the button holds the
-    // capture it receives every mouse event, otherwise only those over it.
-    bool m_capture = false;
-    bool m_clickPending = false;   // a left press on the button awaits its release
+    bool m_mouseCaptured = false;  // the button holds the capture for hover tracking
     bool m_swallowRelease = false; // a drop-down menu took the release of this press
 };

@@ -2,6 +2,7 @@
 #include "platform/ShellLink.h"
 
 #include "platform/Error.h"
+#include "platform/WinePaths.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -153,19 +154,6 @@ QString failure(const QString &name, const QString &reason)
     return QStringLiteral("Cannot read the shortcut \"%1\": %2").arg(name, reason);
 }
 
-// The entry of folder named name, found without regard to case when no exact match exists.
-QString entryIgnoringCase(const QDir &folder, const QString &name)
-{
-    if (QFileInfo::exists(folder.filePath(name)))
-        return name;
-    const QStringList entries =
-        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries)
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return entry;
-    return name;
-}
-
 } // namespace
 
 std::optional<ShellLink> parseShellLink(const QByteArray &data, const QString &name, QString *error)
@@ -195,37 +183,12 @@ std::optional<ShellLink> readShellLink(const QString &path, QString *error)
     return parseShellLink(file.readAll(), path, error);
 }
 
-QString winePrefixWithDrives()
-{
-    QString prefix = qEnvironmentVariable("WINEPREFIX");
-    if (prefix.isEmpty())
-        prefix = QDir::home().filePath(QStringLiteral(".wine"));
-    return QFileInfo(QDir(prefix), QStringLiteral("dosdevices")).isDir() ? prefix : QString();
-}
-
 QString localPathForWindowsPath(const QString &windowsPath, const QString &winePrefix)
 {
-    if (windowsPath.startsWith(QLatin1Char('/')))
+    if (windowsPath.startsWith(u'/'))
         return windowsPath;
-    const bool drivePath = windowsPath.size() >= 2 && windowsPath[0].isLetter() &&
-                           windowsPath[0].unicode() < 128 && windowsPath[1] == QLatin1Char(':');
-    if (!drivePath || winePrefix.isEmpty())
-        return {};
-    const QString drive = windowsPath.left(2).toLower();
-    QDir current(QDir(winePrefix).filePath(QStringLiteral("dosdevices/") + drive));
-    if (!current.exists())
-        return {};
-    QString local = current.path();
-    bool matching = true;
-    const QStringList names = windowsPath.mid(2).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    for (const QString &name : names) {
-        const QString entry = matching ? entryIgnoringCase(QDir(local), name) : name;
-        local += QLatin1Char('/') + entry;
-        matching = matching && QFileInfo(local).isDir();
-    }
-    if (windowsPath.endsWith(QLatin1Char('\\')) && !names.isEmpty())
-        local += QLatin1Char('/');
-    return local;
+    return wineToLinuxPath(winePrefix, windowsPath,
+                           {.followDriveLink = false, .requireMappedDrive = true});
 }
 
 std::optional<ShellLink> resolveShellLink(const QString &path, const QString &winePrefix,

@@ -31,13 +31,9 @@ std::optional<ShellLink> parseShellLink(const QByteArray &data, const QString &n
 // Reads and parses the shortcut file at path.
 std::optional<ShellLink> readShellLink(const QString &path, QString *error = nullptr);
 
-// The Wine prefix whose "dosdevices" folder maps drive letters: WINEPREFIX, else "~/.wine";
-// empty when that folder has no "dosdevices".
-QString winePrefixWithDrives();
-
 // The local file for a path read from a shortcut. A drive path ("C:\Tools\x.exe") goes
-// through <winePrefix>/dosdevices/c:, matching each name without regard to case as Windows
-// does; an absolute local path stays as it is. Empty when the path cannot be mapped.
+// through wineToLinuxPath, staying under <winePrefix>/dosdevices/c:; an absolute local path
+// stays as it is. Empty when the prefix does not map the path's drive or server.
 QString localPathForWindowsPath(const QString &windowsPath, const QString &winePrefix);
 
 // The shortcut's target and working folder as local paths: the stored target path mapped

@@ -26,38 +26,6 @@ void PrintTo(const FormatCase &c, std::ostream *out)
     *out << c.name;
 }
 
-BitmapOptions masked(BitmapLayout layout, std::array<std::uint32_t, 4> masks,
-                     std::uint32_t infoSize = 40)
-{
-    BitmapOptions options;
-    options.layout = layout;
-    options.masks = masks;
-    options.infoSize = infoSize;
-    return options;
-}
-
-BitmapOptions plain(BitmapLayout layout, bool topDown = false, bool fs70 = false)
-{
-    BitmapOptions options;
-    options.layout = layout;
-    options.topDown = topDown;
-    options.fs70 = fs70;
-    return options;
-}
-
-BitmapOptions rgb555()
-{
-    BitmapOptions options = masked(BitmapLayout::Masked16, {0x7C00, 0x03E0, 0x001F, 0});
-    options.bitfields = false;
-    return options;
-}
-
-BitmapOptions withGap(BitmapOptions options, std::uint32_t gap)
-{
-    options.gap = gap;
-    return options;
-}
-
 bool isDxt(BitmapLayout layout)
 {
     return layout == BitmapLayout::Dxt1 || layout == BitmapLayout::Dxt3 ||
@@ -101,87 +69,89 @@ TEST_P(ReadFormat, TextureBecomesTheSameTarga)
     }
 }
 
+using L = BitmapLayout;
+
 INSTANTIATE_TEST_SUITE_P(
     Formats, ReadFormat,
     testing::Values(
-        FormatCase{"Palette8", plain(BitmapLayout::Palette8), 37, 23},
-        FormatCase{"Palette8TopDown", plain(BitmapLayout::Palette8, true), 5, 3},
-        FormatCase{"Bgr24", plain(BitmapLayout::Bgr24), 37, 23},
-        FormatCase{"Bgr24WithFs70AndGap", withGap(plain(BitmapLayout::Bgr24, false, true), 6), 16,
-                   16},
-        FormatCase{"Bgra32", plain(BitmapLayout::Bgra32), 37, 23},
-        FormatCase{"Bgra32TopDown", plain(BitmapLayout::Bgra32, true), 8, 5},
-        FormatCase{"Rgb555", rgb555(), 37, 23},
-        FormatCase{"Bitfields565", masked(BitmapLayout::Masked16, {0xF800, 0x07E0, 0x001F, 0}), 37,
-                   23},
+        FormatCase{"Palette8", {.layout = L::Palette8}, 37, 23},
+        FormatCase{"Palette8TopDown", {.layout = L::Palette8, .topDown = true}, 5, 3},
+        FormatCase{"Bgr24", {.layout = L::Bgr24}, 37, 23},
+        FormatCase{"Bgr24WithFs70AndGap", {.layout = L::Bgr24, .fs70 = true, .gap = 6}, 16, 16},
+        FormatCase{"Bgra32", {.layout = L::Bgra32}, 37, 23},
+        FormatCase{"Bgra32TopDown", {.layout = L::Bgra32, .topDown = true}, 8, 5},
+        FormatCase{
+            "Rgb555",
+            {.layout = L::Masked16, .masks = {0x7C00, 0x03E0, 0x001F, 0}, .bitfields = false},
+            37,
+            23},
+        FormatCase{
+            "Bitfields565", {.layout = L::Masked16, .masks = {0xF800, 0x07E0, 0x001F, 0}}, 37, 23},
         FormatCase{"Bitfields4444AlphaMaskAfterShortHeader",
-                   masked(BitmapLayout::Masked16, {0x0F00, 0x00F0, 0x000F, 0xF000}), 37, 23},
-        FormatCase{"Bitfields1555InV3Header",
-                   masked(BitmapLayout::Masked16, {0x7C00, 0x03E0, 0x001F, 0x8000}, 56), 37, 23},
-        FormatCase{"Bitfields4444InV5Header",
-                   masked(BitmapLayout::Masked16, {0x0F00, 0x00F0, 0x000F, 0xF000}, 124), 9, 4},
+                   {.layout = L::Masked16, .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
+                   37,
+                   23},
+        FormatCase{
+            "Bitfields1555InV3Header",
+            {.layout = L::Masked16, .infoSize = 56, .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
+            37,
+            23},
+        FormatCase{
+            "Bitfields4444InV5Header",
+            {.layout = L::Masked16, .infoSize = 124, .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
+            9,
+            4},
         FormatCase{"Bitfields565InV2Header",
-                   masked(BitmapLayout::Masked16, {0xF800, 0x07E0, 0x001F, 0}, 52), 9, 4},
-        FormatCase{"Bitfields32",
-                   masked(BitmapLayout::Masked32, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
-                   37, 23},
-        FormatCase{"Dxt1", plain(BitmapLayout::Dxt1), 64, 48},
-        FormatCase{"Dxt1PartialBlocksWithFs70", plain(BitmapLayout::Dxt1, false, true), 30, 18},
-        FormatCase{"Dxt1TopDown", plain(BitmapLayout::Dxt1, true), 32, 32},
-        FormatCase{"Dxt3", plain(BitmapLayout::Dxt3), 64, 48},
-        FormatCase{"Dxt5WithFs70", plain(BitmapLayout::Dxt5, false, true), 64, 48}),
+                   {.layout = L::Masked16, .infoSize = 52, .masks = {0xF800, 0x07E0, 0x001F, 0}},
+                   9,
+                   4},
+        FormatCase{
+            "Bitfields32",
+            {.layout = L::Masked32, .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+            37,
+            23},
+        FormatCase{"Dxt1", {.layout = L::Dxt1}, 64, 48},
+        FormatCase{"Dxt1PartialBlocksWithFs70", {.layout = L::Dxt1, .fs70 = true}, 30, 18},
+        FormatCase{"Dxt1TopDown", {.layout = L::Dxt1, .topDown = true}, 32, 32},
+        FormatCase{"Dxt3", {.layout = L::Dxt3}, 64, 48},
+        FormatCase{"Dxt5WithFs70", {.layout = L::Dxt5, .fs70 = true}, 64, 48}),
     [](const testing::TestParamInfo<FormatCase> &info) { return std::string(info.param.name); });
 
 struct MipCase
 {
-    const char *name;
     BitmapLayout layout;
     bool fs70;
     Mips mips;
     std::uint32_t expectedLevels; // of a 64 x 64 texture
 };
 
-void PrintTo(const MipCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
-class MipLevels : public testing::TestWithParam<MipCase>
-{};
-
 // The chain is worked out from the bytes after the top level, whatever the FS70 block says,
 // and never changes the top level that is decoded.
-TEST_P(MipLevels, AreCountedAndIgnored)
+TEST(BitmapReader, MipLevelsAreCountedAndIgnored)
 {
-    const MipCase &c = GetParam();
     const kovar::Image source = kovartest::patternImage(64, 64, true);
-    BitmapOptions options = plain(c.layout, false, c.fs70);
-    options.mips = c.mips;
-    const auto built = kovartest::buildBitmap(source, options);
-
-    const kovar::BitmapInfo info = kovar::inspectBitmap(built.bytes, "texture");
-    EXPECT_EQ(info.mipLevels, c.expectedLevels);
-    EXPECT_EQ(info.hasFs70, c.fs70);
-    EXPECT_TRUE(
-        kovar::decodeBitmap(built.bytes, "texture") ==
-        kovar::decodeBitmap(kovartest::buildBitmap(source, plain(c.layout)).bytes, "texture"));
+    for (const MipCase &c :
+         {MipCase{L::Dxt1, false, Mips::None, 1}, MipCase{L::Dxt1, true, Mips::To1x1, 7},
+          MipCase{L::Dxt1, true, Mips::To4x4, 5}, MipCase{L::Dxt1, false, Mips::To1x1, 7},
+          MipCase{L::Dxt5, true, Mips::To4x4, 5}, MipCase{L::Bgra32, true, Mips::To1x1, 7},
+          MipCase{L::Bgr24, false, Mips::None, 1}}) {
+        SCOPED_TRACE(testing::Message() << "layout " << int(c.layout) << ", fs70 " << c.fs70
+                                        << ", mips " << int(c.mips));
+        const auto built =
+            kovartest::buildBitmap(source, {.layout = c.layout, .fs70 = c.fs70, .mips = c.mips});
+        const kovar::BitmapInfo info = kovar::inspectBitmap(built.bytes, "texture");
+        EXPECT_EQ(info.mipLevels, c.expectedLevels);
+        EXPECT_EQ(info.hasFs70, c.fs70);
+        EXPECT_TRUE(kovar::decodeBitmap(built.bytes, "texture") ==
+                    kovar::decodeBitmap(kovartest::buildBitmap(source, {.layout = c.layout}).bytes,
+                                        "texture"));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Chains, MipLevels,
-    testing::Values(MipCase{"Dxt1NoFs70None", BitmapLayout::Dxt1, false, Mips::None, 1},
-                    MipCase{"Dxt1Fs70To1x1", BitmapLayout::Dxt1, true, Mips::To1x1, 7},
-                    MipCase{"Dxt1Fs70To4x4", BitmapLayout::Dxt1, true, Mips::To4x4, 5},
-                    MipCase{"Dxt1NoFs70To1x1", BitmapLayout::Dxt1, false, Mips::To1x1, 7},
-                    MipCase{"Dxt5Fs70To4x4", BitmapLayout::Dxt5, true, Mips::To4x4, 5},
-                    MipCase{"Bgra32Fs70To1x1", BitmapLayout::Bgra32, true, Mips::To1x1, 7},
-                    MipCase{"Bgr24NoFs70None", BitmapLayout::Bgr24, false, Mips::None, 1}),
-    [](const testing::TestParamInfo<MipCase> &info) { return std::string(info.param.name); });
 
 TEST(BitmapReader, CountsOnlyWholeMipLevels)
 {
     const kovar::Image source = kovartest::patternImage(16, 16, false);
-    auto bytes = kovartest::buildBitmap(source, plain(BitmapLayout::Dxt1)).bytes;
+    auto bytes = kovartest::buildBitmap(source, {.layout = L::Dxt1}).bytes;
     bytes.insert(bytes.end(), 32 + 7, 0xAB); // the 8 x 8 level, then 7 of the 8 bytes of 4 x 4
     EXPECT_EQ(kovar::inspectBitmap(bytes, "texture").mipLevels, 2u);
 }
@@ -190,7 +160,7 @@ TEST(BitmapReader, CountsOnlyWholeMipLevels)
 TEST(BitmapReader, Dxt1TransparencyComesFromTheBlocksNotTheFs70Type)
 {
     const kovar::Image source = kovartest::patternImage(32, 32, true);
-    auto bytes = kovartest::buildBitmap(source, plain(BitmapLayout::Dxt1, false, true)).bytes;
+    auto bytes = kovartest::buildBitmap(source, {.layout = L::Dxt1, .fs70 = true}).bytes;
     const kovar::BitmapInfo info = kovar::inspectBitmap(bytes, "texture");
     bytes[info.dataOffset - 20 + 9] = 1; // "no alpha"
     const kovar::Image decoded = kovar::decodeBitmap(bytes, "texture");

@@ -144,28 +144,4 @@ INSTANTIATE_TEST_SUITE_P(
         NotFoundCase{"dword value",
                      wineRegistry(QByteArray(Fs9Key) + "\"EXE path\"=dword:00000001\n")}));
 
-TEST_F(FakePrefix, PathsMapThroughTheDriveLinksResolvingCase)
-{
-    struct Case
-    {
-        const char *windows;
-        QString expected;
-    };
-    const Case cases[] = {
-        {"C:\\Program Files\\Microsoft Games\\FS9\\scenery\\world\\Texture", fs9Texture()},
-        {"c:/PROGRAM FILES\\\\microsoft games/FS9\\.\\x\\..\\scenery\\WORLD\\TEXTURE",
-         fs9Texture()},
-        // From the first missing folder on, the rest stays as written.
-        {"C:\\Program Files\\Microsoft Games\\FS2004\\scenery\\world\\Texture",
-         m_driveC + "/Program Files/Microsoft Games/FS2004/scenery/world/Texture"},
-        {"D:\\FS9\\scenery", m_prefix + "/dosdevices/d:/FS9/scenery"},
-        {"C:", m_driveC},
-        {"FS9\\scenery", QString()},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(platform::wineToLinuxPath(m_prefix, QString::fromUtf8(c.windows)), c.expected)
-            << c.windows;
-    }
-}
-
 } // namespace

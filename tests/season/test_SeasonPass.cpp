@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <ostream>
 
 #include <csignal>
 #include <filesystem>
@@ -106,50 +105,34 @@ TEST_F(SeasonPass, MoreThan65536PixelsAreProcessedWhole)
     EXPECT_EQ(pixelAt(fall, 89999), (Pixel{110, 110, 130}));
 }
 
-struct ShortCase
-{
-    const char *name;
-    std::size_t dataBytes; // after the 54-byte header
-    std::size_t keptBytes;
-};
-
-void PrintTo(const ShortCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class ShortInput : public SeasonPass, public testing::WithParamInterface<ShortCase>
+// Only whole triples are kept; the reads go through a buffer of 16,384 triples, so the cases
+// end inside the first buffer, exactly at its end, and one byte past it.
+class ShortInput : public SeasonPass, public testing::WithParamInterface<std::size_t>
 {};
 
 TEST_P(ShortInput, KeepsWholeTriplesOnly)
 {
-    const ShortCase &c = GetParam();
-    const auto pixels = randomPixels(c.dataBytes / 3 + 1, 5);
+    const std::size_t dataBytes = GetParam(); // after the 54-byte header
+    const std::size_t keptBytes = dataBytes - dataBytes % 3;
+    const auto pixels = randomPixels(dataBytes / 3 + 1, 5);
     Bytes input = workingBitmap(bitmapHeader(256, 256), pixels);
-    input.resize(54 + c.dataBytes);
+    input.resize(54 + dataBytes);
     writeBytes(file("main.bmp"), input);
 
     season::SnowNoise noise;
     season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 255, noise);
     season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
 
-    Bytes kept(input.begin(), input.begin() + static_cast<long>(54 + c.keptBytes));
+    Bytes kept(input.begin(), input.begin() + static_cast<long>(54 + keptBytes));
     EXPECT_EQ(readBytes(file("tempf.bmp")), kept);
     const Bytes winter = readBytes(file("tempw.bmp"));
-    ASSERT_EQ(winter.size(), 54 + c.keptBytes);
-    for (std::size_t i = 0; i < c.keptBytes / 3; ++i)
+    ASSERT_EQ(winter.size(), 54 + keptBytes);
+    for (std::size_t i = 0; i < keptBytes / 3; ++i)
         ASSERT_EQ(pixelAt(winter, i), season::winterPixel(pixels[i], 255, noise)) << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShortInput,
-    testing::Values(ShortCase{"HeaderOnly", 0, 0}, ShortCase{"OneStrayByte", 1, 0},
-                    ShortCase{"TwoStrayBytes", 2, 0}, ShortCase{"FivePixelsAndTwoBytes", 17, 15},
-                    ShortCase{"RowFillBytes", 3 * 4097 + 2, 3 * 4097},
-                    ShortCase{"QuarterTexture", 3 * 16384, 3 * 16384},
-                    ShortCase{"QuarterTexturePlusOne", 3 * 16384 + 1, 3 * 16384},
-                    ShortCase{"HalfATextureAndTwoBytes", 3 * 32768 + 2, 3 * 32768}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(DataBytes, ShortInput,
+                         testing::Values(0u, 17u, 3u * 16384, 3u * 16384 + 1));
 
 class TooShortInput : public SeasonPass, public testing::WithParamInterface<std::size_t>
 {};
@@ -173,7 +156,7 @@ TEST_P(TooShortInput, RaisesNamingTheFileAndWritesNothing)
     EXPECT_EQ(entries(), 2u) << "no temporary file left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, TooShortInput, testing::Values(0u, 1u, 53u));
+INSTANTIATE_TEST_SUITE_P(Sizes, TooShortInput, testing::Values(0u, 53u));
 
 TEST_F(SeasonPass, MissingInputRaisesNamingItAndLeavesTheResult)
 {
