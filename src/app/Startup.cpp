@@ -3,8 +3,8 @@
 #include "about/AboutForm.h"
 #include "about/AppIcon.h"
 #include "platform/ErrorSink.h"
-#include "platform/Fs2004Locator.h"
 #include "platform/SettingsStore.h"
+#include "platform/WinePaths.h"
 
 #include <QApplication>
 #include <QDir>

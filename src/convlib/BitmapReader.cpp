@@ -258,9 +258,7 @@ void decodeMasked(const BitmapInfo &info, const std::uint8_t *row, Image &image,
     }
     for (std::uint32_t x = 0; x < info.width; ++x) {
         const std::uint8_t *p = row + std::size_t{x} * bytesPerPixel;
-        std::uint32_t value = p[0] | (std::uint32_t{p[1]} << 8);
-        if (bytesPerPixel == 4)
-            value |= (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+        const std::uint32_t value = bytesPerPixel == 4 ? loadLe32(p) : loadLe16(p);
         std::uint8_t *out = image.pixel(x, y);
         for (int c = 0; c < 3; ++c)
             out[c] = widen((value & info.masks[c]) >> shifts[c], bits[c]);

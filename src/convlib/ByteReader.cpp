@@ -29,15 +29,12 @@ std::uint8_t ByteReader::u8(std::uint64_t offset, const char *what) const
 
 std::uint16_t ByteReader::u16(std::uint64_t offset, const char *what) const
 {
-    const auto b = bytes(offset, 2, what);
-    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    return loadLe16(bytes(offset, 2, what).data());
 }
 
 std::uint32_t ByteReader::u32(std::uint64_t offset, const char *what) const
 {
-    const auto b = bytes(offset, 4, what);
-    return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
-           (std::uint32_t{b[3]} << 24);
+    return loadLe32(bytes(offset, 4, what).data());
 }
 
 std::int32_t ByteReader::i32(std::uint64_t offset, const char *what) const

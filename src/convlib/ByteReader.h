@@ -8,6 +8,19 @@
 
 namespace kovar {
 
+// The little-endian numbers at p, unchecked: for loops over bytes whose bounds were checked
+// before.
+inline std::uint16_t loadLe16(const std::uint8_t *p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline std::uint32_t loadLe32(const std::uint8_t *p)
+{
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
 // Every read outside the bytes throws Error (KOVAR_ERROR_FORMAT) naming the file and the part
 // that is missing, so a truncated file never leads to a read past its end.
 class ByteReader

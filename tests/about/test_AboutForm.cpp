@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <tuple>
 
 inline void PrintTo(const QString &text, std::ostream *os)
 {
@@ -181,34 +182,20 @@ TEST_F(AboutFormTest, TheProgramButtonShowsTheApplicationSunken)
 
 // --- Version label --------------------------------------------------------------------------
 
-struct VersionCase
+// The major version, two literal zeros, then the whole low dword.
+TEST_F(AboutFormTest, TheVersionLabelShowsMajorThenZerosThenTheWholeLowDword)
 {
-    std::uint32_t ms, ls;
-    const char *label;
-};
-
-void PrintTo(const VersionCase &c, std::ostream *os)
-{
-    *os << c.label;
+    for (const auto &[ms, ls, label] :
+         {std::tuple{0x00040000u, 123u, "Version 4.00.123"},
+          std::tuple{0x00010002u, 0x00030004u, "Version 1.00.196612"}}) {
+        form.executablePath = versionedFile(QStringLiteral("Tessavane.exe"), ms, ls);
+        form.show();
+        EXPECT_EQ(form.Label2->text(), QString::fromLatin1(label));
+        EXPECT_EQ(form.Label2->pos(), QPoint(136, 36));
+        EXPECT_EQ(form.Label2->width(), form.Label2->sizeHint().width());
+        form.hide();
+    }
 }
-
-class VersionLabel : public AboutFormTest, public ::testing::WithParamInterface<VersionCase>
-{};
-
-TEST_P(VersionLabel, ShowsMajorThenZerosThenTheWholeLowDword)
-{
-    form.executablePath =
-        versionedFile(QStringLiteral("Tessavane.exe"), GetParam().ms, GetParam().ls);
-    form.show();
-    EXPECT_EQ(form.Label2->text(), QString::fromLatin1(GetParam().label));
-    EXPECT_EQ(form.Label2->pos(), QPoint(136, 36));
-    EXPECT_EQ(form.Label2->width(), form.Label2->sizeHint().width());
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, VersionLabel,
-                         ::testing::Values(VersionCase{0x00040000, 123, "Version 4.00.123"},
-                                           VersionCase{0x00010002, 0x00030004,
-                                                       "Version 1.00.196612"}));
 
 TEST_F(AboutFormTest, AnExecutableWithoutVersionLeavesTheLabelAsItWas)
 {

@@ -193,15 +193,12 @@ TEST_P(StoredAdjustment, IsUsedWithoutTheOption)
               expected({source("000000000000001su.bmp")}, c.season, c.adjustment)[0]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StoredAdjustment,
-    testing::Values(StoredCase{"WinterDefault", Season::Winter, nullptr, 70},
-                    StoredCase{"FallDefault", Season::Fall, nullptr, 12},
-                    StoredCase{"WinterStored", Season::Winter, "0x20", 32},
-                    StoredCase{"FallStored", Season::Fall, "20", 20},
-                    StoredCase{"NotANumberGivesTheDefault", Season::Fall, "abc", 12},
-                    StoredCase{"HeldToTheWindowsRange", Season::Fall, "40", 25}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, StoredAdjustment,
+                         testing::Values(StoredCase{"FallDefault", Season::Fall, nullptr, 12},
+                                         StoredCase{"WinterStored", Season::Winter, "0x20", 32},
+                                         StoredCase{"HeldToTheWindowsRange", Season::Fall, "40",
+                                                    25}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 class DamagedFile : public BatchCommand, public testing::WithParamInterface<bool>
 {};

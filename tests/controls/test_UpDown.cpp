@@ -26,45 +26,41 @@ struct StepCase
     const char *after;
 };
 
-void PrintTo(const StepCase &c, std::ostream *out)
+TEST(UpDown, StepsFromTheEditText)
 {
-    *out << '"' << c.start << "\" by " << c.steps << " in " << c.min << ".." << c.max
-         << (c.wrap ? " wrapping" : "");
+    for (const StepCase &c : {
+             StepCase{0, 255, false, "105", +1, "106"},
+             StepCase{0, 255, false, "254", +3, "255"},
+             StepCase{0, 25, false, "10", -20, "0"},
+             // Text that is not a whole number in range: its leading number,
+             // brought into range, then stepped.
+             StepCase{0, 255, false, "300", -1, "254"},
+             StepCase{0, 255, false, "-5", +1, "1"},
+             StepCase{0, 255, false, "12.9abc", +1, "13"},
+             StepCase{0, 255, false, "", -1, "0"},
+             StepCase{0, 255, false, "99999999999999999999", -1, "254"},
+             StepCase{0, 25, true, "25", +1, "0"},
+             StepCase{0, 25, true, "0", -1, "25"},
+             // From 1000 on with thousands grouping, read back as well.
+             StepCase{0, 2000, false, "999", +1, "1,000"},
+             StepCase{0, 2000, false, "1,000", -1, "999"},
+             StepCase{-2000, 0, false, "-999", -1, "-1,000"},
+         }) {
+        TNumEdit edit;
+        edit.setMax(5); // the box's own bounds play no part
+        TUpDown upDown;
+        upDown.setMin(c.min);
+        upDown.setMax(c.max);
+        upDown.setWrap(c.wrap);
+        upDown.setAssociate(&edit);
+        edit.setText(QString::fromLatin1(c.start));
+        for (int i = 0; i < std::abs(c.steps); ++i)
+            upDown.step(c.steps > 0 ? +1 : -1);
+        EXPECT_EQ(edit.text(), QString::fromLatin1(c.after))
+            << '"' << c.start << "\" by " << c.steps << " in " << c.min << ".." << c.max
+            << (c.wrap ? " wrapping" : "");
+    }
 }
-
-class StepTest : public ::testing::TestWithParam<StepCase>
-{};
-
-TEST_P(StepTest, StepsFromTheEditText)
-{
-    const StepCase &c = GetParam();
-    TNumEdit edit;
-    edit.setMax(5); // the box's own bounds play no part
-    TUpDown upDown;
-    upDown.setMin(c.min);
-    upDown.setMax(c.max);
-    upDown.setWrap(c.wrap);
-    upDown.setAssociate(&edit);
-    edit.setText(QString::fromLatin1(c.start));
-    for (int i = 0; i < std::abs(c.steps); ++i)
-        upDown.step(c.steps > 0 ? +1 : -1);
-    EXPECT_EQ(edit.text(), QString::fromLatin1(c.after));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, StepTest,
-    ::testing::Values(
-        StepCase{0, 255, false, "105", +1, "106"}, StepCase{0, 255, false, "254", +3, "255"},
-        StepCase{0, 25, false, "10", -20, "0"},
-        // Text that is not a whole number in range: its leading number,
-        // brought into range, then stepped.
-        StepCase{0, 255, false, "300", -1, "254"}, StepCase{0, 255, false, "-5", +1, "1"},
-        StepCase{0, 255, false, "12.9abc", +1, "13"}, StepCase{0, 255, false, "", -1, "0"},
-        StepCase{0, 255, false, "99999999999999999999", -1, "254"},
-        StepCase{0, 25, true, "25", +1, "0"}, StepCase{0, 25, true, "0", -1, "25"},
-        // From 1000 on with thousands grouping, read back as well.
-        StepCase{0, 2000, false, "999", +1, "1,000"}, StepCase{0, 2000, false, "1,000", -1, "999"},
-        StepCase{-2000, 0, false, "-999", -1, "-1,000"}));
 
 TEST(UpDown, BindingShowsPositionAndArrowKeysStep)
 {

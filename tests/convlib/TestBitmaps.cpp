@@ -47,37 +47,19 @@ int squishFlags(BitmapLayout layout)
 
 unsigned bitsPerPixel(BitmapLayout layout)
 {
-    switch (layout) {
-    case BitmapLayout::Palette8:
-        return 8;
-    case BitmapLayout::Masked16:
-        return 16;
-    case BitmapLayout::Bgr24:
-        return 24;
-    default:
-        return 32;
-    }
+    return layout == BitmapLayout::Palette8   ? 8
+           : layout == BitmapLayout::Masked16 ? 16
+           : layout == BitmapLayout::Bgr24    ? 24
+                                              : 32;
 }
 
-// An n-bit channel value widened to 8 bits the usual way, by repeating its bits.
+// An n-bit channel value (n >= 1) widened to 8 bits the usual way, by repeating its bits.
 std::uint8_t widen(std::uint32_t v, int n)
 {
-    switch (n) {
-    case 0:
-        return 0;
-    case 1:
-        return v ? 255 : 0;
-    case 4:
-        return static_cast<std::uint8_t>(v * 17);
-    case 5:
-        return static_cast<std::uint8_t>((v << 3) | (v >> 2));
-    case 6:
-        return static_cast<std::uint8_t>((v << 2) | (v >> 4));
-    case 8:
-        return static_cast<std::uint8_t>(v);
-    default:
-        throw std::logic_error("no test widening for this channel width");
-    }
+    std::uint32_t wide = 0;
+    for (int shift = 8 - n; shift > -n; shift -= n)
+        wide |= shift >= 0 ? v << shift : v >> -shift;
+    return static_cast<std::uint8_t>(wide);
 }
 
 // Index into a 256-colour palette of 3-3-1 bits of colour and 1 bit of alpha.

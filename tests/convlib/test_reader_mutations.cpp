@@ -14,8 +14,9 @@
 
 namespace {
 
-using kovar::BitmapLayout;
+using L = kovar::BitmapLayout;
 using kovartest::BitmapOptions;
+using kovartest::Mips;
 
 constexpr int kMutationsPerSeed = 2500;
 
@@ -29,18 +30,6 @@ struct SeedCase
 void PrintTo(const SeedCase &c, std::ostream *out)
 {
     *out << c.name;
-}
-
-BitmapOptions options(BitmapLayout layout, bool fs70, kovartest::Mips mips,
-                      std::array<std::uint32_t, 4> masks = {}, std::uint32_t infoSize = 40)
-{
-    BitmapOptions o;
-    o.layout = layout;
-    o.fs70 = fs70;
-    o.mips = mips;
-    o.masks = masks;
-    o.infoSize = infoSize;
-    return o;
 }
 
 SeedCase bitmapSeed(const char *name, BitmapOptions o)
@@ -131,16 +120,17 @@ TEST_P(ReaderMutations, DecodeOrFailWithTheLibrarysError)
 INSTANTIATE_TEST_SUITE_P(
     Seeds, ReaderMutations,
     testing::Values(
-        bitmapSeed("Palette8", options(BitmapLayout::Palette8, false, kovartest::Mips::None)),
-        bitmapSeed("Bgr24", options(BitmapLayout::Bgr24, false, kovartest::Mips::None)),
-        bitmapSeed("Bgra32Fs70Mips", options(BitmapLayout::Bgra32, true, kovartest::Mips::To1x1)),
-        bitmapSeed("Bitfields4444", options(BitmapLayout::Masked16, false, kovartest::Mips::None,
-                                            {0x0F00, 0x00F0, 0x000F, 0xF000})),
-        bitmapSeed("Bitfields1555V5", options(BitmapLayout::Masked16, true, kovartest::Mips::None,
-                                              {0x7C00, 0x03E0, 0x001F, 0x8000}, 124)),
-        bitmapSeed("Dxt1Fs70Mips", options(BitmapLayout::Dxt1, true, kovartest::Mips::To1x1)),
-        bitmapSeed("Dxt3", options(BitmapLayout::Dxt3, false, kovartest::Mips::To4x4)),
-        bitmapSeed("Dxt5Fs70", options(BitmapLayout::Dxt5, true, kovartest::Mips::None)),
+        bitmapSeed("Palette8", {.layout = L::Palette8}), bitmapSeed("Bgr24", {.layout = L::Bgr24}),
+        bitmapSeed("Bgra32Fs70Mips", {.layout = L::Bgra32, .fs70 = true, .mips = Mips::To1x1}),
+        bitmapSeed("Bitfields4444",
+                   {.layout = L::Masked16, .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}}),
+        bitmapSeed("Bitfields1555V5", {.layout = L::Masked16,
+                                       .infoSize = 124,
+                                       .fs70 = true,
+                                       .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}}),
+        bitmapSeed("Dxt1Fs70Mips", {.layout = L::Dxt1, .fs70 = true, .mips = Mips::To1x1}),
+        bitmapSeed("Dxt3", {.layout = L::Dxt3, .mips = Mips::To4x4}),
+        bitmapSeed("Dxt5Fs70", {.layout = L::Dxt5, .fs70 = true}),
         SeedCase{"Targa", [] { return kovar::encodeTarga(kovartest::patternImage(12, 10, true)); },
                  true}),
     [](const auto &info) { return std::string(info.param.name); });

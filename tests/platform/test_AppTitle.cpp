@@ -3,39 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <utility>
 
 namespace {
 
-struct TitleCase
+TEST(AppTitle, FileNameUpToFirstFullStopWithTheRestInLowerCase)
 {
-    const char *exePath;
-    const char *title;
-};
-
-void PrintTo(const TitleCase &c, std::ostream *os)
-{
-    if (!*c.exePath)
-        *os << "(empty)";
-    *os << QString::fromUtf8(c.exePath).replace(QLatin1Char('\\'), QLatin1Char('/')).toStdString();
+    using Case = std::pair<const char *, const char *>;
+    for (const auto &[exePath, title] :
+         {Case{"/opt/tessavane/bin/Tessavane", "Tessavane"},
+          Case{"/opt/TESSAVANE.EXE", "Tessavane"},
+          Case{"C:\\Program Files\\tessaVANE.exe", "tessavane"},
+          Case{"/usr/bin/About_TEST.run.bin", "About_test"}, Case{"/home/x/.hidden", ""},
+          Case{"/x/ÄBC.exe", "Äbc"}, Case{"Q", "Q"}, Case{"", ""}})
+        EXPECT_EQ(platform::applicationTitle(QString::fromUtf8(exePath)), QString::fromUtf8(title))
+            << exePath;
 }
-
-class AppTitle : public ::testing::TestWithParam<TitleCase>
-{};
-
-TEST_P(AppTitle, FileNameUpToFirstFullStopWithTheRestInLowerCase)
-{
-    EXPECT_EQ(platform::applicationTitle(QString::fromUtf8(GetParam().exePath)),
-              QString::fromUtf8(GetParam().title));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, AppTitle,
-    ::testing::Values(TitleCase{"/opt/tessavane/bin/Tessavane", "Tessavane"},
-                      TitleCase{"/opt/TESSAVANE.EXE", "Tessavane"},
-                      TitleCase{"C:\\Program Files\\tessaVANE.exe", "tessavane"},
-                      TitleCase{"/usr/bin/About_TEST.run.bin", "About_test"},
-                      TitleCase{"/home/x/.hidden", ""}, TitleCase{"/x/ÄBC.exe", "Äbc"},
-                      TitleCase{"Q", "Q"}, TitleCase{"", ""}));
 
 } // namespace

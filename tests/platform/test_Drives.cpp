@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
 struct MountCase
@@ -14,33 +12,20 @@ struct MountCase
     bool real;
 };
 
-void PrintTo(const MountCase &c, std::ostream *out)
+TEST(Drives, PseudoFileSystemsAreNotDrives)
 {
-    *out << QString::fromUtf16(c.type).toStdString() << " on "
-         << QString::fromUtf16(c.mountPoint).toStdString();
+    for (const MountCase &c :
+         {MountCase{u"/", u"overlay", true}, MountCase{u"/home", u"btrfs", true},
+          MountCase{u"/run/media/user/STICK", u"exfat", true}, MountCase{u"/tmp", u"tmpfs", true},
+          MountCase{u"/runway", u"tmpfs", true}, MountCase{u"/proc", u"proc", false},
+          MountCase{u"/sys/fs/cgroup", u"tmpfs", false}, MountCase{u"/dev/pts", u"devpts", false},
+          MountCase{u"/run/user/1000", u"tmpfs", false}, MountCase{u"/mnt/auto", u"autofs", false},
+          MountCase{u"/mnt/cg", u"cgroup2", false}})
+        EXPECT_EQ(platform::isRealFileSystem(QStringView(c.mountPoint), QStringView(c.type)),
+                  c.real)
+            << QString::fromUtf16(c.type).toStdString() << " on "
+            << QString::fromUtf16(c.mountPoint).toStdString();
 }
-
-class FileSystemTest : public ::testing::TestWithParam<MountCase>
-{};
-
-TEST_P(FileSystemTest, Classified)
-{
-    const MountCase &c = GetParam();
-    EXPECT_EQ(platform::isRealFileSystem(QStringView(c.mountPoint), QStringView(c.type)), c.real);
-}
-
-INSTANTIATE_TEST_SUITE_P(Mounts, FileSystemTest,
-                         ::testing::Values(MountCase{u"/", u"overlay", true},
-                                           MountCase{u"/home", u"btrfs", true},
-                                           MountCase{u"/run/media/user/STICK", u"exfat", true},
-                                           MountCase{u"/tmp", u"tmpfs", true},
-                                           MountCase{u"/runway", u"tmpfs", true},
-                                           MountCase{u"/proc", u"proc", false},
-                                           MountCase{u"/sys/fs/cgroup", u"tmpfs", false},
-                                           MountCase{u"/dev/pts", u"devpts", false},
-                                           MountCase{u"/run/user/1000", u"tmpfs", false},
-                                           MountCase{u"/mnt/auto", u"autofs", false},
-                                           MountCase{u"/mnt/cg", u"cgroup2", false}));
 
 TEST(Drives, FolderIsOnAMountPointOnlyAtAPathBoundary)
 {

@@ -2,12 +2,7 @@
 // folders whose names differ in case from the registered path.
 #include "platform/Fs2004Locator.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "WinePrefixFixture.h"
 
 using platform::Fs2004Location;
 
@@ -37,35 +32,15 @@ QByteArray wineRegistry(const QByteArray &keys)
            keys;
 }
 
-class FakePrefix : public ::testing::Test
+class FakePrefix : public fixtures::FakePrefix
 {
   protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_prefix = m_dir.filePath(QStringLiteral("prefix"));
-        ASSERT_TRUE(QDir().mkpath(
-            m_prefix + "/drive_c/Program Files/Microsoft Games/FS9/Scenery/World/texture"));
-        ASSERT_TRUE(QDir().mkpath(m_prefix + "/dosdevices"));
-        ASSERT_TRUE(QFile::link(QStringLiteral("../drive_c"), m_prefix + "/dosdevices/c:"));
-        m_driveC = QFileInfo(m_prefix + "/drive_c").canonicalFilePath();
-    }
-
     void writeRegistry(const QByteArray &bytes) const
     {
         QFile file(m_prefix + "/system.reg");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-
-    QString fs9Texture() const
-    {
-        return m_driveC + "/Program Files/Microsoft Games/FS9/Scenery/World/texture";
-    }
-
-    QTemporaryDir m_dir;
-    QString m_prefix;
-    QString m_driveC;
 };
 
 struct FoundCase

@@ -32,46 +32,35 @@ struct NotationCase
     QByteArray data;
 };
 
-void PrintTo(const NotationCase &c, std::ostream *os)
-{
-    *os << c.label;
-}
-
-class ValueNotation : public ::testing::TestWithParam<NotationCase>
-{};
-
-TEST_P(ValueNotation, ReadsTypeAndData)
-{
-    const NotationCase &c = GetParam();
-    const RegFile file = RegFile::parse(QByteArray(c.file), QStringLiteral("test.reg"));
-    const auto value = file.value(QString::fromUtf8(c.key), QString::fromUtf8(c.name));
-    ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(value->type, c.type);
-    EXPECT_EQ(value->data.toHex(' '), c.data.toHex(' '));
-}
-
 const char *const Kt = "HKEY_CURRENT_USER\\Software\\KT";
 
-INSTANTIATE_TEST_SUITE_P(
-    RegFile, ValueNotation,
-    ::testing::Values(
-        NotationCase{"escapes", REGEDIT "\"Texture\"=\"C:\\\\FS9\\\\say \\\"hi\\\" \\x\"\r\n", Kt,
-                     "Texture", regtype::String, utf16le("C:\\FS9\\say \"hi\" \\x")},
-        NotationCase{"dword", REGEDIT "\"Winter\"=dword:0000001F\r\n", Kt, "Winter", regtype::Dword,
-                     QByteArray::fromHex("1f000000")},
-        NotationCase{"expandable text", REGEDIT "\"P\"=hex(2):25,00,41,00,25,00,00,00\r\n", Kt, "P",
-                     regtype::ExpandString, QByteArray::fromHex("2500410025000000")},
-        NotationCase{"continued hex", REGEDIT "\"B\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n", Kt, "B",
-                     regtype::Binary, QByteArray::fromHex("01020304")},
-        NotationCase{"wine key and escapes",
-                     WINE "[Software\\\\Microsoft\\\\FS] 1700000000\n#time=1d9f\n"
-                          "\"Name\"=\"caf\\xe9\\n\\\\x\"\n",
-                     "Software\\Microsoft\\FS", "name", regtype::String,
-                     utf16le(QStringLiteral("caf\u00e9\n\\x"))},
-        NotationCase{"wine expandable", WINE "[A\\\\B] 1\n\"E\"=str(2):\"%WINDIR%\"\n", "A\\B", "E",
-                     regtype::ExpandString, utf16le("%WINDIR%")},
-        NotationCase{"wine device type", WINE "[A] 1\n\"D\"=hex(ffff0012):01\n", "A", "D",
-                     0xffff0012u, QByteArray::fromHex("01")}));
+TEST(RegFile, ReadsTheTypeAndDataOfEveryNotation)
+{
+    for (const NotationCase &c :
+         {NotationCase{"escapes", REGEDIT "\"Texture\"=\"C:\\\\FS9\\\\say \\\"hi\\\" \\x\"\r\n", Kt,
+                       "Texture", regtype::String, utf16le("C:\\FS9\\say \"hi\" \\x")},
+          NotationCase{"dword", REGEDIT "\"Winter\"=dword:0000001F\r\n", Kt, "Winter",
+                       regtype::Dword, QByteArray::fromHex("1f000000")},
+          NotationCase{"expandable text", REGEDIT "\"P\"=hex(2):25,00,41,00,25,00,00,00\r\n", Kt,
+                       "P", regtype::ExpandString, QByteArray::fromHex("2500410025000000")},
+          NotationCase{"continued hex", REGEDIT "\"B\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n", Kt,
+                       "B", regtype::Binary, QByteArray::fromHex("01020304")},
+          NotationCase{"wine key and escapes",
+                       WINE "[Software\\\\Microsoft\\\\FS] 1700000000\n#time=1d9f\n"
+                            "\"Name\"=\"caf\\xe9\\n\\\\x\"\n",
+                       "Software\\Microsoft\\FS", "name", regtype::String,
+                       utf16le(QStringLiteral("caf\u00e9\n\\x"))},
+          NotationCase{"wine expandable", WINE "[A\\\\B] 1\n\"E\"=str(2):\"%WINDIR%\"\n", "A\\B",
+                       "E", regtype::ExpandString, utf16le("%WINDIR%")},
+          NotationCase{"wine device type", WINE "[A] 1\n\"D\"=hex(ffff0012):01\n", "A", "D",
+                       0xffff0012u, QByteArray::fromHex("01")}}) {
+        const RegFile file = RegFile::parse(QByteArray(c.file), QStringLiteral("test.reg"));
+        const auto value = file.value(QString::fromUtf8(c.key), QString::fromUtf8(c.name));
+        ASSERT_TRUE(value.has_value()) << c.label;
+        EXPECT_EQ(value->type, c.type) << c.label;
+        EXPECT_EQ(value->data.toHex(' '), c.data.toHex(' ')) << c.label;
+    }
+}
 
 struct DamageCase
 {
@@ -80,38 +69,29 @@ struct DamageCase
     int line;
 };
 
-void PrintTo(const DamageCase &c, std::ostream *os)
+TEST(RegFile, DamagedFileIsReportedWithFileAndLine)
 {
-    *os << c.label;
-}
-
-class DamagedFile : public ::testing::TestWithParam<DamageCase>
-{};
-
-TEST_P(DamagedFile, IsReportedWithFileAndLine)
-{
-    std::string message = "(no error)";
-    try {
-        RegFile::parse(QByteArray(GetParam().file), QStringLiteral("/cfg/user.reg"));
-    } catch (const platform::Error &error) {
-        message = error.what();
+    for (const DamageCase &c :
+         {DamageCase{"regedit4", "REGEDIT4\r\n", 1},
+          DamageCase{"value before key", "Windows Registry Editor Version 5.00\r\n\"a\"=\"b\"\r\n",
+                     2},
+          DamageCase{"unclosed text", REGEDIT "\"a\"=\"b\r\n", 4},
+          DamageCase{"bad dword", REGEDIT "\"a\"=dword:123456789\r\n", 4},
+          DamageCase{"bad continued byte", REGEDIT "\"a\"=hex:01,\\\r\n  0g\r\n", 4},
+          DamageCase{"continued past end", REGEDIT "\"a\"=hex:01,\\\r\n", 4},
+          DamageCase{"unclosed key", REGEDIT "[HKEY_CURRENT_USER\\X\r\n", 4},
+          DamageCase{"stray line", REGEDIT "\"a\"=\"b\"\r\nWinter=70\r\n", 5},
+          DamageCase{"wine stamp", WINE "[A] 12x\n", 6}}) {
+        std::string message = "(no error)";
+        try {
+            RegFile::parse(QByteArray(c.file), QStringLiteral("/cfg/user.reg"));
+        } catch (const platform::Error &error) {
+            message = error.what();
+        }
+        EXPECT_EQ(message.rfind("/cfg/user.reg, line " + std::to_string(c.line) + ": ", 0), 0u)
+            << c.label << ": " << message;
     }
-    EXPECT_EQ(message.rfind("/cfg/user.reg, line " + std::to_string(GetParam().line) + ": ", 0), 0u)
-        << message;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    RegFile, DamagedFile,
-    ::testing::Values(DamageCase{"regedit4", "REGEDIT4\r\n", 1},
-                      DamageCase{"value before key",
-                                 "Windows Registry Editor Version 5.00\r\n\"a\"=\"b\"\r\n", 2},
-                      DamageCase{"unclosed text", REGEDIT "\"a\"=\"b\r\n", 4},
-                      DamageCase{"bad dword", REGEDIT "\"a\"=dword:123456789\r\n", 4},
-                      DamageCase{"bad continued byte", REGEDIT "\"a\"=hex:01,\\\r\n  0g\r\n", 4},
-                      DamageCase{"continued past end", REGEDIT "\"a\"=hex:01,\\\r\n", 4},
-                      DamageCase{"unclosed key", REGEDIT "[HKEY_CURRENT_USER\\X\r\n", 4},
-                      DamageCase{"stray line", REGEDIT "\"a\"=\"b\"\r\nWinter=70\r\n", 5},
-                      DamageCase{"wine stamp", WINE "[A] 12x\n", 6}));
 
 TEST(RegFile, LooksUpKeysAndNamesWithoutRegardToCaseLastDefinitionWinning)
 {

@@ -72,34 +72,20 @@ class SettingsStoreTest : public ::testing::Test
     QTemporaryDir m_dir;
 };
 
-struct IntegerCase
+// Leading spaces, a sign, "$" or "0x" for hexadecimal; anything else gives the default.
+TEST_F(SettingsStoreTest, StoredIntegerReadsLikeTheOriginalConversion)
 {
-    const char *stored;
-    int expected;
-};
-
-void PrintTo(const IntegerCase &c, std::ostream *os)
-{
-    *os << '"' << c.stored << "\" -> " << c.expected;
+    using Case = std::pair<const char *, int>;
+    for (const auto &[stored, expected] :
+         {Case{"0x20", 32}, Case{"$20", 32}, Case{"32", 32}, Case{"   32", 32}, Case{"-5", -5},
+          Case{"-$10", -16}, Case{"-2147483648", INT_MIN}, Case{"2147483648", 70},
+          Case{"0x100000000", 70}, Case{"abc", 70}, Case{"", 70}, Case{"32 ", 70}, Case{"0x", 70},
+          Case{"12.5", 70}}) {
+        put(storeWith("\"Winter\"=\"" + QByteArray(stored) + "\""));
+        SettingsStore store(path());
+        EXPECT_EQ(store.ReadInteger(Section, "winter", 70), expected) << '"' << stored << '"';
+    }
 }
-
-class StoredInteger : public SettingsStoreTest, public ::testing::WithParamInterface<IntegerCase>
-{};
-
-TEST_P(StoredInteger, ReadsLikeTheOriginalConversion)
-{
-    put(storeWith("\"Winter\"=\"" + QByteArray(GetParam().stored) + "\""));
-    SettingsStore store(path());
-    EXPECT_EQ(store.ReadInteger(Section, "winter", 70), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, StoredInteger,
-    ::testing::Values(IntegerCase{"0x20", 32}, IntegerCase{"$20", 32}, IntegerCase{"32", 32},
-                      IntegerCase{"   32", 32}, IntegerCase{"-5", -5}, IntegerCase{"-$10", -16},
-                      IntegerCase{"-2147483648", INT_MIN}, IntegerCase{"2147483648", 70},
-                      IntegerCase{"0x100000000", 70}, IntegerCase{"abc", 70}, IntegerCase{"", 70},
-                      IntegerCase{"32 ", 70}, IntegerCase{"0x", 70}, IntegerCase{"12.5", 70}));
 
 TEST_F(SettingsStoreTest, MissingFileSectionOrValueGivesTheDefault)
 {

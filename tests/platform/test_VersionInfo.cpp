@@ -28,98 +28,59 @@ std::optional<platform::FixedFileInfo> readBytes(const QByteArray &bytes, QStrin
 
 // --- Version text --------------------------------------------------------------------------
 
-struct TextCase
-{
-    std::uint32_t ms, ls;
-    const char *text;
-};
-
-void PrintTo(const TextCase &c, std::ostream *os)
-{
-    *os << c.text;
-}
-
-class ProductVersionText : public ::testing::TestWithParam<TextCase>
-{};
-
-TEST_P(ProductVersionText, MajorThenLiteralZerosThenWholeLowDwordSigned)
+// The About dialog's tests cover the usual forms; here the low dword's sign.
+TEST(ProductVersionText, TheLowDwordIsSigned)
 {
     platform::FixedFileInfo info;
-    info.productVersionMS = GetParam().ms;
-    info.productVersionLS = GetParam().ls;
-    EXPECT_EQ(platform::productVersionText(info), QString::fromLatin1(GetParam().text));
+    info.productVersionMS = 0xFFFF0007;
+    info.productVersionLS = 0x80000000;
+    EXPECT_EQ(platform::productVersionText(info), QStringLiteral("65535.00.-2147483648"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, ProductVersionText,
-                         ::testing::Values(TextCase{0x00040000, 123, "4.00.123"},
-                                           TextCase{0x00010002, 0x00030004, "1.00.196612"},
-                                           TextCase{0x00000000, 0, "0.00.0"},
-                                           TextCase{0xFFFF0007, 0x80000000,
-                                                    "65535.00.-2147483648"}));
+// --- Good files -----------------------------------------------------------------------------
 
-// --- PE files -------------------------------------------------------------------------------
-
-} // namespace
-
-namespace fixtures {
-
-void PrintTo(const PeOptions &o, std::ostream *os)
+TEST(VersionInfo, ReadsTheProductVersionOfEveryLayout)
 {
-    *os << (o.wide ? "PE32+" : "PE32") << (o.iconTypeFirst ? " after icons" : "");
+    for (const PeOptions &o :
+         {PeOptions{}, PeOptions{true, false, 0x00010002, 0x30004},
+          PeOptions{false, true, 0x00070001, 9}, PeOptions{true, true, 0x00020000, 0xFFFFFFFF}}) {
+        SCOPED_TRACE(testing::Message()
+                     << (o.wide ? "PE32+" : "PE32") << (o.iconTypeFirst ? " after icons" : ""));
+        QString error;
+        const auto info = readBytes(buildPe(o), &error);
+        ASSERT_TRUE(info) << error.toStdString();
+        EXPECT_EQ(info->signature, platform::fixedFileInfoSignature);
+        EXPECT_EQ(info->productVersionMS, o.productMS);
+        EXPECT_EQ(info->productVersionLS, o.productLS);
+    }
+    // ELF files in either class and byte order.
+    for (const ElfOptions &o : {ElfOptions{}, ElfOptions{false, false}, ElfOptions{true, true},
+                                ElfOptions{false, true}}) {
+        SCOPED_TRACE(testing::Message() << (o.wide ? "ELF64" : "ELF32")
+                                        << (o.bigEndian ? " big-endian" : " little-endian"));
+        QString error;
+        const auto info = readBytes(buildElf(o), &error);
+        ASSERT_TRUE(info) << error.toStdString();
+        EXPECT_EQ(info->productVersionMS, o.productMS);
+        EXPECT_EQ(info->productVersionLS, o.productLS);
+        EXPECT_EQ(info->fileType, 1u);
+    }
 }
 
-void PrintTo(const ElfOptions &o, std::ostream *os)
+// --- Damaged files --------------------------------------------------------------------------
+
+TEST(VersionInfo, EveryTruncationFailsCleanly)
 {
-    *os << (o.wide ? "ELF64" : "ELF32") << (o.bigEndian ? " big-endian" : " little-endian");
-}
-
-} // namespace fixtures
-
-namespace {
-
-class PeVersion : public ::testing::TestWithParam<PeOptions>
-{};
-
-TEST_P(PeVersion, ReadsTheProductVersionOfTheVersionResource)
-{
-    QString error;
-    const auto info = readBytes(buildPe(GetParam()), &error);
-    ASSERT_TRUE(info) << error.toStdString();
-    EXPECT_EQ(info->signature, platform::fixedFileInfoSignature);
-    EXPECT_EQ(info->productVersionMS, GetParam().productMS);
-    EXPECT_EQ(info->productVersionLS, GetParam().productLS);
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, PeVersion,
-                         ::testing::Values(PeOptions{}, PeOptions{true, false, 0x00010002, 0x30004},
-                                           PeOptions{false, true, 0x00070001, 9},
-                                           PeOptions{true, true, 0x00020000, 0xFFFFFFFF}));
-
-TEST(PeFile, ReadsAFileOnDisk)
-{
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString path = folder.filePath(QStringLiteral("ktdds.dll"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(buildPe());
-    file.close();
-    const auto info = platform::readFixedFileInfo(path);
-    ASSERT_TRUE(info);
-    EXPECT_EQ(platform::productVersionText(*info), QStringLiteral("4.00.123"));
-}
-
-TEST(PeFile, EveryTruncationFailsCleanly)
-{
-    const QByteArray whole = buildPe();
-    for (qsizetype length = 0; length < whole.size(); ++length)
-        EXPECT_FALSE(readBytes(whole.left(length))) << "cut at " << length;
+    for (const QByteArray &whole : {buildPe(), buildElf()})
+        for (qsizetype length = 0; length < whole.size(); ++length)
+            EXPECT_FALSE(readBytes(whole.left(length))) << "cut at " << length;
 }
 
 struct Damage
 {
     const char *name;
     std::function<void(QByteArray &)> apply;
+    bool elf = false;
 };
 
 void PrintTo(const Damage &d, std::ostream *os)
@@ -127,12 +88,12 @@ void PrintTo(const Damage &d, std::ostream *os)
     *os << d.name;
 }
 
-class DamagedPe : public ::testing::TestWithParam<Damage>
+class DamagedFile : public ::testing::TestWithParam<Damage>
 {};
 
-TEST_P(DamagedPe, FailsWithAReasonNamingTheFile)
+TEST_P(DamagedFile, FailsWithAReasonNamingTheFile)
 {
-    QByteArray data = buildPe();
+    QByteArray data = GetParam().elf ? buildElf() : buildPe();
     GetParam().apply(data);
     QString error;
     EXPECT_FALSE(readBytes(data, &error));
@@ -141,7 +102,7 @@ TEST_P(DamagedPe, FailsWithAReasonNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, DamagedPe,
+    Pe, DamagedFile,
     ::testing::Values(
         Damage{"PeOffsetPastEnd", [](QByteArray &d) { Bytes(d).u32(0x3C, 0xFFFFFFF0); }},
         Damage{"NoPeSignature", [](QByteArray &d) { d[0x40] = 'X'; }},
@@ -170,130 +131,57 @@ INSTANTIATE_TEST_SUITE_P(
             [](QByteArray &d) { Bytes(d).u32(resourceFile + versionResource + 40, 0xFEEF04BC); }},
         Damage{"NeitherPeNorElf", [](QByteArray &d) { d[0] = 'Z'; }}));
 
-// --- ELF files ------------------------------------------------------------------------------
-
-class ElfVersion : public ::testing::TestWithParam<ElfOptions>
-{};
-
-TEST_P(ElfVersion, ReadsTheBlockOfTheVersionSectionInTheFilesByteOrder)
-{
-    QString error;
-    const auto info = readBytes(buildElf(GetParam()), &error);
-    ASSERT_TRUE(info) << error.toStdString();
-    EXPECT_EQ(info->productVersionMS, GetParam().productMS);
-    EXPECT_EQ(info->productVersionLS, GetParam().productLS);
-    EXPECT_EQ(info->fileType, 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Classes, ElfVersion,
-                         ::testing::Values(ElfOptions{}, ElfOptions{false, false},
-                                           ElfOptions{true, true}, ElfOptions{false, true}));
-
-TEST(ElfFile, EveryTruncationFailsCleanly)
-{
-    const QByteArray whole = buildElf();
-    for (qsizetype length = 0; length < whole.size(); ++length)
-        EXPECT_FALSE(readBytes(whole.left(length))) << "cut at " << length;
-}
-
-class DamagedElf : public ::testing::TestWithParam<Damage>
-{};
-
-TEST_P(DamagedElf, FailsWithAReasonNamingTheFile)
-{
-    QByteArray data = buildElf();
-    GetParam().apply(data);
-    QString error;
-    EXPECT_FALSE(readBytes(data, &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot read the version of \"test.dll\": ")))
-        << error.toStdString();
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Files, DamagedElf,
+    Elf, DamagedFile,
     ::testing::Values(
-        Damage{"UnknownClass", [](QByteArray &d) { d[4] = 3; }},
-        Damage{"UnknownByteOrder", [](QByteArray &d) { d[5] = 0; }},
-        Damage{"NoSectionTable", [](QByteArray &d) { Bytes(d).u64(0x28, 0); }},
-        Damage{"SectionTablePastEnd",
-               [](QByteArray &d) { Bytes(d).u64(0x28, 0x7FFFFFFFFFFFFFF0); }},
-        Damage{"SmallSectionHeaders", [](QByteArray &d) { Bytes(d).u16(0x3A, 16); }},
-        Damage{"NameTableIndexOutOfRange", [](QByteArray &d) { Bytes(d).u16(0x3E, 7); }},
+        Damage{"UnknownClass", [](QByteArray &d) { d[4] = 3; }, true},
+        Damage{"UnknownByteOrder", [](QByteArray &d) { d[5] = 0; }, true},
+        Damage{"NoSectionTable", [](QByteArray &d) { Bytes(d).u64(0x28, 0); }, true},
+        Damage{"SectionTablePastEnd", [](QByteArray &d) { Bytes(d).u64(0x28, 0x7FFFFFFFFFFFFFF0); },
+               true},
+        Damage{"SmallSectionHeaders", [](QByteArray &d) { Bytes(d).u16(0x3A, 16); }, true},
+        Damage{"NameTableIndexOutOfRange", [](QByteArray &d) { Bytes(d).u16(0x3E, 7); }, true},
         Damage{"HugeExtendedSectionCount",
                [](QByteArray &d) {
                    Bytes(d).u16(0x3C, 0);
                    Bytes(d).u64(elfTable + 0x20, 0xFFFFFFFFull);
-               }},
+               },
+               true},
         Damage{"NameTablePastEnd",
-               [](QByteArray &d) { Bytes(d).u64(elfTable + 64 + 0x20, 0x7FFFFFFF); }},
+               [](QByteArray &d) { Bytes(d).u64(elfTable + 64 + 0x20, 0x7FFFFFFF); }, true},
         Damage{"VersionDataPastEnd",
-               [](QByteArray &d) { Bytes(d).u64(elfTable + 128 + 0x18, 0xFFFFFFFFFFFF); }},
+               [](QByteArray &d) { Bytes(d).u64(elfTable + 128 + 0x18, 0xFFFFFFFFFFFF); }, true},
         Damage{"NameOffsetPastNameTable",
-               [](QByteArray &d) { Bytes(d).u32(elfTable + 128, 0x10000); }}));
+               [](QByteArray &d) { Bytes(d).u32(elfTable + 128, 0x10000); }, true}));
 
-struct ElfSectionCase
+// Another name (also one character longer or shorter), no data in the file, or too little.
+TEST(VersionInfo, ElfWithoutAUsableVersionSectionFails)
 {
-    const char *name;
-    ElfOptions options;
-};
-
-void PrintTo(const ElfSectionCase &c, std::ostream *os)
-{
-    *os << c.name;
+    for (const ElfOptions &o :
+         {ElfOptions{.sectionName = ".data"}, ElfOptions{.sectionName = ".tessavane_version2"},
+          ElfOptions{.sectionName = ".tessavane_versio"}, ElfOptions{.sectionType = 8},
+          ElfOptions{.sectionSize = 51}})
+        EXPECT_FALSE(readBytes(buildElf(o)))
+            << o.sectionName.toStdString() << " " << o.sectionType << " " << o.sectionSize;
 }
-
-class ElfWithoutUsableVersion : public ::testing::TestWithParam<ElfSectionCase>
-{};
-
-TEST_P(ElfWithoutUsableVersion, Fails)
-{
-    EXPECT_FALSE(readBytes(buildElf(GetParam().options)));
-}
-
-ElfOptions withName(const char *name)
-{
-    ElfOptions o;
-    o.sectionName = name;
-    return o;
-}
-
-ElfOptions withSection(std::uint32_t type, std::uint64_t size)
-{
-    ElfOptions o;
-    o.sectionType = type;
-    o.sectionSize = size;
-    return o;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sections, ElfWithoutUsableVersion,
-    ::testing::Values(ElfSectionCase{"OtherName", withName(".data")},
-                      ElfSectionCase{"LongerName", withName(".tessavane_version2")},
-                      ElfSectionCase{"ShorterName", withName(".tessavane_versio")},
-                      ElfSectionCase{"NoFileData", withSection(8, 52)},
-                      ElfSectionCase{"TooShort", withSection(1, 51)}));
 
 // --- Random damage --------------------------------------------------------------------------
 
-class RandomDamage : public ::testing::TestWithParam<bool>
-{};
-
-TEST_P(RandomDamage, NeverReadsOutsideTheFileAndOnlyReturnsSignedBlocks)
+TEST(VersionInfo, RandomDamageNeverReadsOutsideTheFileAndOnlyReturnsSignedBlocks)
 {
-    const QByteArray whole = GetParam() ? buildElf() : buildPe();
-    std::mt19937 random(20040);
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray data = whole;
-        const int changes = 1 + int(random() % 4);
-        for (int i = 0; i < changes; ++i)
-            data[qsizetype(random() % std::uint32_t(data.size()))] = char(random());
-        if (const auto info = readBytes(data)) {
-            EXPECT_EQ(info->signature, platform::fixedFileInfoSignature);
+    for (const QByteArray &whole : {buildPe(), buildElf()}) {
+        std::mt19937 random(20040);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray data = whole;
+            const int changes = 1 + int(random() % 4);
+            for (int i = 0; i < changes; ++i)
+                data[qsizetype(random() % std::uint32_t(data.size()))] = char(random());
+            if (const auto info = readBytes(data)) {
+                EXPECT_EQ(info->signature, platform::fixedFileInfoSignature);
+            }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Formats, RandomDamage, ::testing::Values(false, true));
 
 // --- Files on disk --------------------------------------------------------------------------
 

@@ -2,44 +2,13 @@
 // from the folders on disk, and the two ways of treating the drive's link.
 #include "platform/WinePaths.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "WinePrefixFixture.h"
 
 #include <ostream>
 
 namespace {
 
-// A prefix whose drive C: is a folder beside it with the FS9 texture folder inside; drive E:
-// is named in upper case and points to that drive's "Program Files".
-class FakePrefix : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_prefix = m_dir.filePath(QStringLiteral("prefix"));
-        ASSERT_TRUE(QDir().mkpath(
-            m_prefix + "/drive_c/Program Files/Microsoft Games/FS9/Scenery/World/texture"));
-        ASSERT_TRUE(QDir().mkpath(m_prefix + "/dosdevices"));
-        ASSERT_TRUE(QFile::link(QStringLiteral("../drive_c"), m_prefix + "/dosdevices/c:"));
-        ASSERT_TRUE(
-            QFile::link(QStringLiteral("../drive_c/Program Files"), m_prefix + "/dosdevices/E:"));
-        m_driveC = QFileInfo(m_prefix + "/drive_c").canonicalFilePath();
-    }
-
-    QString fs9Texture() const
-    {
-        return m_driveC + "/Program Files/Microsoft Games/FS9/Scenery/World/texture";
-    }
-
-    QTemporaryDir m_dir;
-    QString m_prefix;
-    QString m_driveC;
-};
+using fixtures::FakePrefix;
 
 TEST_F(FakePrefix, PathsMapThroughTheDriveLinksResolvingCase)
 {
@@ -79,9 +48,17 @@ void PrintTo(const MappingCase &c, std::ostream *os)
     *os << c.windows;
 }
 
+// Drive E:, named in upper case, is the "Program Files" folder of drive C:.
 class BothMappings : public FakePrefix, public ::testing::WithParamInterface<MappingCase>
 {
   protected:
+    void SetUp() override
+    {
+        FakePrefix::SetUp();
+        ASSERT_TRUE(
+            QFile::link(QStringLiteral("../drive_c/Program Files"), m_prefix + "/dosdevices/E:"));
+    }
+
     QString expected(const char *path) const
     {
         if (!path)

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>

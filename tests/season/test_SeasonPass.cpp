@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
