@@ -63,23 +63,17 @@ template <class F> auto handler(F f)
 }
 
 // Copies through a temporary file in the target's folder, so the target is either the old
-// file or the whole copy. Returns whether the copy was made.
-bool copyFileAtomically(const std::filesystem::path &from, const std::filesystem::path &to)
+// file or the whole copy. A copy that fails leaves no temporary file behind.
+void copyFileAtomically(const std::filesystem::path &from, const std::filesystem::path &to)
 {
     std::error_code error;
     std::filesystem::path temporary = to;
     temporary += ".tessavane-copy";
-    if (!std::filesystem::copy_file(from, temporary,
-                                    std::filesystem::copy_options::overwrite_existing, error)) {
+    if (std::filesystem::copy_file(from, temporary,
+                                   std::filesystem::copy_options::overwrite_existing, error))
+        std::filesystem::rename(temporary, to, error);
+    if (error)
         std::filesystem::remove(temporary, error);
-        return false;
-    }
-    std::filesystem::rename(temporary, to, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
 }
 
 // The real save dialog, configured from the window's settings.
