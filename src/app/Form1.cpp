@@ -62,20 +62,6 @@ template <class F> auto handler(F f)
     return [f] { platform::guarded(f); };
 }
 
-// Copies through a temporary file in the target's folder, so the target is either the old
-// file or the whole copy. A copy that fails leaves no temporary file behind.
-void copyFileAtomically(const std::filesystem::path &from, const std::filesystem::path &to)
-{
-    std::error_code error;
-    std::filesystem::path temporary = to;
-    temporary += ".tessavane-copy";
-    if (std::filesystem::copy_file(from, temporary,
-                                   std::filesystem::copy_options::overwrite_existing, error))
-        std::filesystem::rename(temporary, to, error);
-    if (error)
-        std::filesystem::remove(temporary, error);
-}
-
 // The real save dialog, configured from the window's settings.
 bool executeFileDialog(SaveDialog &dialog)
 {
@@ -387,10 +373,13 @@ void TForm1::Image2DblClick(QObject *Sender)
     if (Sender == Image2) {
         season::writeSeasonTexture(m_work, season::Season::Winter, toPath(chosen));
     } else if (Sender == Image3) {
-        // The fall save first places the plain colour bitmap at the chosen path; the
-        // conversion then replaces it with the texture. A failed copy is left to the
-        // conversion, which reports why it cannot write there.
-        copyFileAtomically(m_work.fall(), toPath(chosen));
+        // The fall save first places the plain colour bitmap at the chosen path, and the
+        // conversion then replaces it with the texture. An existing file is left to the
+        // conversion alone, which replaces it only with a complete texture, so a failed save
+        // never destroys it.
+        std::error_code ignored;
+        std::filesystem::copy_file(m_work.fall(), toPath(chosen),
+                                   std::filesystem::copy_options::none, ignored);
         season::writeSeasonTexture(m_work, season::Season::Fall, toPath(chosen));
     }
 }

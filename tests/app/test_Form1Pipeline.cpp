@@ -266,6 +266,27 @@ TEST_F(PipelineTest, SavingAPreviewWritesThatSeason)
     EXPECT_LT(psnr(fall, readFile(work("tempw.bmp"))), psnr(fall, readFile(work("tempf.bmp"))));
 }
 
+TEST_F(PipelineTest, FailedSaveLeavesTheChosenFileAsItWas)
+{
+    clickEntry(0);
+    const QString chosen = path(QStringLiteral("out/existing.bmp"));
+    QFile existing(chosen);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("an earlier texture");
+    existing.close();
+    form->save.execute = [&](SaveDialog &dialog) {
+        dialog.fileName = chosen;
+        return true;
+    };
+    QFile::remove(work("alpha.bmp")); // the join cannot run
+
+    for (TImage *preview : {form->Image2, form->Image3})
+        QTest::mouseDClick(preview, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[1].contains(QStringLiteral("alpha.bmp"))) << errors[1].toStdString();
+    EXPECT_EQ(readFile(chosen), QByteArray("an earlier texture"));
+}
+
 TEST_F(PipelineTest, SaveInTheRootFolderKeepsItsSeparator)
 {
     form->save.execute = [](SaveDialog &dialog) {
