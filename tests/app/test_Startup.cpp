@@ -1,6 +1,7 @@
 // Start-up and the end of the program: the error box, the program folder, the exit code.
 #include "FormFixture.h"
 
+#include "about/AboutForm.h"
 #include "app/Application.h"
 #include "app/Startup.h"
 #include "platform/Error.h"
@@ -54,6 +55,23 @@ TEST_F(FormFixture, FailedStartShowsTheErrorAndReturnsZero)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors.first(), QStringLiteral("Invalid data type for 'Fall'"));
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
+}
+
+TEST_F(FormFixture, AboutButtonShowsTheDialogWithTheHelpTextEachTime)
+{
+    TForm1 &window = makeForm();
+    TAboutForm dialog;
+    window.AboutForm = &dialog;
+    QStringList shown;
+    window.showAboutModal = [&](TAboutForm &form) { shown << form.helpText(); };
+    window.about->click();
+    dialog.setHelpText(QString());
+    window.about->click();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0], shown[1]);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral(
+        "Program for creating variably 'seasoned' textures from photoreal textures in FS2004\n\n"
+        "Double-click a season image to save individually\n\n")));
 }
 
 } // namespace
