@@ -137,7 +137,9 @@ long long TUpDown::leadingInteger(QStringView text)
 
 bool TUpDown::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_associate && m_arrowKeys && event->type() == QEvent::KeyPress) {
+    // The event type first: while the edit is being destroyed, it is no longer a QLineEdit
+    // that the pointer may be compared with.
+    if (event->type() == QEvent::KeyPress && m_arrowKeys && watched == m_associate) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             platform::guarded([&] { step(key == Qt::Key_Up ? +1 : -1); });
