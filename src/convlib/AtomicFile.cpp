@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kovar {
@@ -61,8 +62,22 @@ void AtomicFile::write(std::span<const std::uint8_t> bytes)
     }
 }
 
+void AtomicFile::checkReplaceable()
+{
+    struct stat status
+    {};
+    if (::lstat(target_.c_str(), &status) != 0 || S_ISREG(status.st_mode) ||
+        S_ISLNK(status.st_mode))
+        return;
+    discard();
+    if (S_ISDIR(status.st_mode))
+        fail("cannot replace it", EISDIR);
+    fail("cannot replace it", "not a regular file");
+}
+
 void AtomicFile::commit()
 {
+    checkReplaceable();
     if ((durable_ && ::fsync(fd_) != 0) || ::close(std::exchange(fd_, -1)) != 0) {
         const int error = errno;
         discard();
@@ -76,9 +91,52 @@ void AtomicFile::commit()
     temporary_.clear();
 }
 
+void AtomicFile::commitBoth(AtomicFile &first, AtomicFile &second)
+{
+    // Checked first, so that the usual failures change nothing at all.
+    first.checkReplaceable();
+    second.checkReplaceable();
+    // A second name for the first target's old file, to put back should the second rename
+    // fail. Where the file system has no hard links the check above has to do.
+    struct stat status
+    {};
+    const bool existed = ::lstat(first.target_.c_str(), &status) == 0;
+    std::string backup;
+    for (unsigned attempt = 0; existed && attempt < 100 && backup.empty(); ++attempt) {
+        const std::string name = temporaryName(first.target_);
+        if (::link(first.target_.c_str(), name.c_str()) == 0)
+            backup = name;
+        else if (errno != EEXIST)
+            break;
+    }
+    try {
+        first.commit();
+    } catch (...) {
+        if (!backup.empty())
+            ::unlink(backup.c_str());
+        throw;
+    }
+    try {
+        second.commit();
+    } catch (...) {
+        if (!backup.empty())
+            std::rename(backup.c_str(), first.target_.c_str());
+        else if (!existed)
+            ::unlink(first.target_.c_str());
+        throw;
+    }
+    if (!backup.empty())
+        ::unlink(backup.c_str());
+}
+
 void AtomicFile::fail(const std::string &action, int error) const
 {
     throw Error(KOVAR_ERROR_WRITE, target_ + ": " + action + ": " + std::strerror(error));
+}
+
+void AtomicFile::fail(const std::string &action, const std::string &reason) const
+{
+    throw Error(KOVAR_ERROR_WRITE, target_ + ": " + action + ": " + reason);
 }
 
 void AtomicFile::discard()

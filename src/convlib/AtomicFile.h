@@ -22,10 +22,19 @@ class AtomicFile
     AtomicFile &operator=(const AtomicFile &) = delete;
 
     void write(std::span<const std::uint8_t> bytes);
+    // Fails, leaving the target as it is, when the target exists as something other than a
+    // regular file or a link (a folder, a FIFO, a device), which a rename would either refuse
+    // or silently replace.
     void commit();
+
+    // Commits both files or neither: when the second cannot replace its target, the first
+    // target gets back what it held before.
+    static void commitBoth(AtomicFile &first, AtomicFile &second);
 
   private:
     [[noreturn]] void fail(const std::string &action, int error) const;
+    [[noreturn]] void fail(const std::string &action, const std::string &reason) const;
+    void checkReplaceable();
     void discard();
 
     std::string target_;

@@ -19,6 +19,9 @@ constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
 constexpr std::uint32_t kBiAlphaBitfields = 6;
 
+// Byte 9 of the FS70 block: the texture declares that it has no transparent texels.
+constexpr std::uint8_t kFs70Opaque = 1;
+
 constexpr std::uint32_t fourCc(char a, char b, char c, char d)
 {
     return std::uint32_t(std::uint8_t(a)) | (std::uint32_t(std::uint8_t(b)) << 8) |
@@ -181,6 +184,13 @@ void readMasks(const ByteReader &in, std::uint32_t infoSize, std::uint32_t compr
         if (masksValid(withAlpha, bits))
             info.masks = withAlpha;
     }
+    // Three 4-bit colour masks leave the top four bits of a 16-bit pixel: in this form they
+    // hold alpha, although a short header has no field to say so.
+    if (compression == kBiBitfields && info.masks[3] == 0 && bits == 16 &&
+        info.masks[0] == 0x0F00 && info.masks[1] == 0x00F0 && info.masks[2] == 0x000F) {
+        info.masks[3] = 0xF000;
+        info.alphaUndeclared = true;
+    }
     if (!masksValid(info.masks, bits)) {
         fail(KOVAR_ERROR_FORMAT, file,
              "the colour masks are not valid for " + std::to_string(bits) +
@@ -307,6 +317,21 @@ void decodeRow(const BitmapInfo &info, std::span<const std::uint8_t> palette,
     }
 }
 
+// Alpha that no header field declares (a palette's or a 32-bit pixel's fourth byte, the spare
+// bits of a 4-4-4 pixel) is often left 0 by writers that mean no alpha at all: an image whose
+// every such value is 0 is read as opaque.
+void makeOpaqueWhenAlphaUnused(Image &image)
+{
+    std::uint8_t *data = image.data();
+    const std::size_t bytes = image.byteCount();
+    for (std::size_t i = 3; i < bytes; i += 4) {
+        if (data[i] != 0)
+            return;
+    }
+    for (std::size_t i = 3; i < bytes; i += 4)
+        data[i] = 255;
+}
+
 } // namespace
 
 BitmapInfo inspectBitmap(std::span<const std::uint8_t> bytes, const std::string &file)
@@ -357,6 +382,8 @@ BitmapInfo inspectBitmap(std::span<const std::uint8_t> bytes, const std::string 
         readMasks(in, infoSize, compression, extrasEnd, info);
     if (info.layout == BitmapLayout::Palette8)
         readPalette(in, infoSize, extrasEnd, info);
+    if (info.layout == BitmapLayout::Palette8 || info.layout == BitmapLayout::Bgra32)
+        info.alphaUndeclared = true;
 
     info.levelBytes = levelBytes(info.layout, info.width, info.height);
     in.require(info.dataOffset, info.levelBytes, "the pixel data");
@@ -372,6 +399,13 @@ Image decodeBitmap(std::span<const std::uint8_t> bytes, const std::string &file)
 
     if (isDxt(info.layout)) {
         decodeDxt(dxtFormat(info.layout), data, info.width, info.height, image.data());
+        // A texture that declares itself opaque reads index 3 of a three-colour block as the
+        // black it stands for, not as a hole.
+        if (info.layout == BitmapLayout::Dxt1 && info.hasFs70 && info.fs70Type == kFs70Opaque) {
+            std::uint8_t *texels = image.data();
+            for (std::size_t i = 3; i < image.byteCount(); i += 4)
+                texels[i] = 255;
+        }
         // Blocks are stored with the image's rows bottom-up, like an uncompressed bitmap.
         return info.topDown ? image : image.flippedVertically();
     }
@@ -385,6 +419,8 @@ Image decodeBitmap(std::span<const std::uint8_t> bytes, const std::string &file)
         const std::uint32_t y = info.topDown ? row : info.height - 1 - row;
         decodeRow(info, palette, data + row * stride, image, y, file);
     }
+    if (info.alphaUndeclared)
+        makeOpaqueWhenAlphaUnused(image);
     return image;
 }
 

@@ -42,6 +42,8 @@ struct BitmapInfo
     std::array<std::uint32_t, 4> masks{}; // red, green, blue, alpha (masked layouts)
     std::uint32_t paletteOffset = 0;
     std::uint32_t paletteColours = 0;
+    bool alphaUndeclared = false; // alpha held where no header field says so (read as opaque
+                                  // when every value is 0)
 };
 
 BitmapInfo inspectBitmap(std::span<const std::uint8_t> bytes, const std::string &file);

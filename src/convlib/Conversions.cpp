@@ -36,8 +36,7 @@ void targaSplit(const std::string &tga, const std::string &colourBmp, const std:
     AtomicFile alpha(alphaBmp);
     colour.write(encodeColourBitmap(image));
     alpha.write(encodeAlphaBitmap(image));
-    colour.commit();
-    alpha.commit();
+    AtomicFile::commitBoth(colour, alpha);
 }
 
 void targaJoin(const std::string &tga, const std::string &colourBmp, const std::string &alphaBmp)

@@ -42,11 +42,18 @@ class Descriptor
 
 std::vector<std::uint8_t> readFileBytes(const std::string &path)
 {
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        failToRead(path, "cannot open for reading", errno);
+    // Anything but a regular file (a FIFO, a device, a folder) is refused before it is opened:
+    // opening a FIFO waits for a writer that may never come. O_NONBLOCK keeps a file swapped
+    // for one between the check and the open from blocking; it has no effect on regular files.
     struct stat status
     {};
+    if (::stat(path.c_str(), &status) != 0)
+        failToRead(path, "cannot open for reading", errno);
+    if (!S_ISREG(status.st_mode))
+        throw Error(KOVAR_ERROR_OPEN, path + ": not a regular file");
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0)
+        failToRead(path, "cannot open for reading", errno);
     if (::fstat(file.get(), &status) != 0)
         failToRead(path, "cannot read", errno);
     if (!S_ISREG(status.st_mode))

@@ -2,6 +2,7 @@
 #include "TestBitmaps.h"
 
 #include "convlib/BitmapReader.h"
+#include "convlib/ByteReader.h"
 #include "convlib/Targa.h"
 #include "convlib/kovar.h"
 
@@ -156,16 +157,71 @@ TEST(BitmapReader, CountsOnlyWholeMipLevels)
     EXPECT_EQ(kovar::inspectBitmap(bytes, "texture").mipLevels, 2u);
 }
 
-// A DXT1 block decides its own transparency; what the FS70 block claims plays no part.
-TEST(BitmapReader, Dxt1TransparencyComesFromTheBlocksNotTheFs70Type)
+// A DXT1 texture follows its own FS70 declaration: "no alpha" (byte 9 = 1) reads index 3 of a
+// three-colour block as opaque black; "alpha" (2) or no FS70 block reads it as a hole.
+TEST(BitmapReader, Dxt1IndexThreeFollowsTheFs70Declaration)
 {
     const kovar::Image source = kovartest::patternImage(32, 32, true);
+    const auto plain = kovartest::buildBitmap(source, {.layout = L::Dxt1}).bytes;
+    EXPECT_EQ(kovar::decodeBitmap(plain, "texture").pixel(0, 31)[3], 0);
+
     auto bytes = kovartest::buildBitmap(source, {.layout = L::Dxt1, .fs70 = true}).bytes;
     const kovar::BitmapInfo info = kovar::inspectBitmap(bytes, "texture");
-    bytes[info.dataOffset - 20 + 9] = 1; // "no alpha"
-    const kovar::Image decoded = kovar::decodeBitmap(bytes, "texture");
-    EXPECT_EQ(decoded.pixel(0, 31)[3], 0);
-    EXPECT_EQ(decoded.pixel(31, 0)[3], 255);
+    for (const std::uint8_t type : {std::uint8_t{1}, std::uint8_t{2}}) {
+        bytes[info.dataOffset - 20 + 9] = type;
+        const kovar::Image decoded = kovar::decodeBitmap(bytes, "texture");
+        const std::uint8_t *hole = decoded.pixel(0, 31);
+        EXPECT_EQ(hole[3], type == 1 ? 255 : 0) << int(type);
+        EXPECT_EQ(hole[0] | hole[1] | hole[2], 0) << int(type);
+        EXPECT_EQ(decoded.pixel(31, 0)[3], 255) << int(type);
+    }
+}
+
+kovar::Image withAlpha(kovar::Image image, std::uint8_t alpha)
+{
+    for (std::uint32_t y = 0; y < image.height(); ++y)
+        for (std::uint32_t x = 0; x < image.width(); ++x)
+            image.pixel(x, y)[3] = alpha;
+    return image;
+}
+
+// A fourth byte no header declares as alpha (palette entries, 32-bit BI_RGB pixels) means
+// alpha only when the image uses it: all 0 reads as opaque, anything else as stored.
+TEST(BitmapReader, UnusedFourthBytesReadAsOpaque)
+{
+    const kovar::Image source = kovartest::noiseImage(13, 7, 5);
+
+    auto palette = kovartest::buildBitmap(source, {.layout = L::Palette8});
+    const kovar::BitmapInfo info = kovar::inspectBitmap(palette.bytes, "palette");
+    for (std::uint32_t i = 0; i < info.paletteColours; ++i)
+        palette.bytes[info.paletteOffset + 4 * i + 3] = 0;
+    EXPECT_TRUE(kovar::decodeBitmap(palette.bytes, "palette") == withAlpha(palette.expected, 255));
+
+    const auto clear = kovartest::buildBitmap(withAlpha(source, 0), {.layout = L::Bgra32});
+    EXPECT_TRUE(kovar::decodeBitmap(clear.bytes, "bgra") == withAlpha(source, 255));
+
+    // One used alpha value makes the fourth bytes alpha again.
+    kovar::Image mostlyClear = withAlpha(source, 0);
+    mostlyClear.pixel(3, 3)[3] = 1;
+    const auto used = kovartest::buildBitmap(mostlyClear, {.layout = L::Bgra32});
+    EXPECT_TRUE(kovar::decodeBitmap(used.bytes, "bgra") == mostlyClear);
+}
+
+// 4-4-4 colour masks in a 40-byte header with no alpha mask: the top four bits are alpha.
+TEST(BitmapReader, Bitfields4444WithoutAlphaMaskKeepsTheAlphaBits)
+{
+    const kovar::Image source = kovartest::noiseImage(9, 5, 3);
+    auto built = kovartest::buildBitmap(
+        source, {.layout = L::Masked16, .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}});
+    // Drop the fourth mask the builder put after the header, leaving the three colour masks.
+    built.bytes.erase(built.bytes.begin() + 66, built.bytes.begin() + 70);
+    for (const int at : {2, 10}) {
+        std::uint32_t value = kovar::loadLe32(&built.bytes[at]) - 4;
+        for (int b = 0; b < 4; ++b)
+            built.bytes[at + b] = static_cast<std::uint8_t>(value >> (8 * b));
+    }
+    EXPECT_EQ(kovar::inspectBitmap(built.bytes, "texture").masks[3], 0xF000u);
+    EXPECT_TRUE(kovar::decodeBitmap(built.bytes, "texture") == built.expected);
 }
 
 } // namespace

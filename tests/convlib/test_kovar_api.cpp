@@ -10,6 +10,8 @@
 #include <cstring>
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::vector<std::uint8_t> kOld = {'o', 'l', 'd'};
@@ -25,10 +27,12 @@ struct Workspace
     std::string missing = folder.file("missing.bmp");
     std::string noFolder = folder.file("no/such/folder/out.bmp");
     std::string subFolder = folder.file("sub");
+    std::string fifo = folder.file("pipe.bmp");
 
     Workspace()
     {
         std::filesystem::create_directory(subFolder);
+        ::mkfifo(fifo.c_str(), 0600);
         kovartest::writeBytes(tga, kovar::encodeTarga(kovartest::patternImage(8, 8, true)));
         for (const std::string *path : {&texture, &colour, &alpha})
             kovartest::writeBytes(*path, kOld);
@@ -86,6 +90,25 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     KOVAR_ERROR_OPEN,
                     [](const Workspace &w) { return w.subFolder + ": not a regular file"; }},
+        // A FIFO would block the open until a writer comes: every reader refuses it first.
+        FailureCase{"TextureIsAFifo",
+                    [](Workspace &w, char *m) {
+                        return TargaFromExtendedBitmap(w.tga.c_str(), w.fifo.c_str(), m);
+                    },
+                    KOVAR_ERROR_OPEN,
+                    [](const Workspace &w) { return w.fifo + ": not a regular file"; }},
+        FailureCase{"TargaIsAFifo",
+                    [](Workspace &w, char *m) {
+                        return TargaSplit(w.fifo.c_str(), w.colour.c_str(), w.alpha.c_str(), m);
+                    },
+                    KOVAR_ERROR_OPEN,
+                    [](const Workspace &w) { return w.fifo + ": not a regular file"; }},
+        FailureCase{"JoinedColourIsAFifo",
+                    [](Workspace &w, char *m) {
+                        return TargaJoin(w.tga.c_str(), w.fifo.c_str(), w.alpha.c_str(), m);
+                    },
+                    KOVAR_ERROR_OPEN,
+                    [](const Workspace &w) { return w.fifo + ": not a regular file"; }},
         FailureCase{"OldTextureIsNotATarga",
                     [](Workspace &w, char *m) {
                         return TargaSplit(w.texture.c_str(), w.colour.c_str(), w.alpha.c_str(), m);
@@ -100,6 +123,18 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const Workspace &w) {
                         return w.noFolder + ": cannot create a temporary file beside it: ";
                     }},
+        FailureCase{"SplitWithTheAlphaPathAFolderWritesNeitherPart",
+                    [](Workspace &w, char *m) {
+                        return TargaSplit(w.tga.c_str(), w.colour.c_str(), w.subFolder.c_str(), m);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) { return w.subFolder + ": cannot replace it: "; }},
+        FailureCase{"SplitWithTheColourPathAFifoWritesNeitherPart",
+                    [](Workspace &w, char *m) {
+                        return TargaSplit(w.tga.c_str(), w.fifo.c_str(), w.alpha.c_str(), m);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) { return w.fifo + ": cannot replace it: "; }},
         FailureCase{"JoinWithABrokenColourBitmap",
                     [](Workspace &w, char *m) {
                         return TargaJoin(w.tga.c_str(), w.texture.c_str(), w.missing.c_str(), m);
@@ -117,6 +152,12 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     KOVAR_ERROR_WRITE,
                     [](const Workspace &w) { return w.subFolder + ": cannot replace it"; }},
+        FailureCase{"WriteOverAFifo",
+                    [](Workspace &w, char *m) {
+                        return TargaToExtendedBitmap(w.tga.c_str(), w.fifo.c_str(), m, 11);
+                    },
+                    KOVAR_ERROR_WRITE,
+                    [](const Workspace &w) { return w.fifo + ": cannot replace it: "; }},
         FailureCase{"UnknownFormatCodeIsCheckedFirst",
                     [](Workspace &w, char *m) {
                         return TargaToExtendedBitmap(w.missing.c_str(), w.texture.c_str(), m, 12);
