@@ -55,4 +55,12 @@ void writeSeasonTexture(const WorkingFiles &work, Season season,
           buffer, "TargaToExtendedBitmap", output);
 }
 
+void raiseNamingTexture(const std::filesystem::path &texture, const platform::Error &error)
+{
+    const std::string message = error.what();
+    if (message.find(texture.string()) != std::string::npos)
+        throw error;
+    throw platform::Error(texture.string() + ": " + message);
+}
+
 } // namespace season

@@ -5,6 +5,7 @@
 // run, so nothing is built from working files a failed call left stale.
 #pragma once
 
+#include "platform/Error.h"
 #include "season/Season.h"
 #include "season/WorkingFiles.h"
 
@@ -19,5 +20,20 @@ void convertToWorkingFiles(const WorkingFiles &work, const std::filesystem::path
 // format code 11. The library replaces `output` only with a complete file.
 void writeSeasonTexture(const WorkingFiles &work, Season season,
                         const std::filesystem::path &output);
+
+// Raises error again, with "<texture>: " in front unless its message names the texture already.
+[[noreturn]] void raiseNamingTexture(const std::filesystem::path &texture,
+                                     const platform::Error &error);
+
+// Runs the work on one texture (conversion, pass, join, write): an error caused by a working
+// file, whose message names only that file, is raised naming the texture it came from.
+template <class Steps> void forTexture(const std::filesystem::path &texture, Steps &&steps)
+{
+    try {
+        steps();
+    } catch (const platform::Error &error) {
+        raiseNamingTexture(texture, error);
+    }
+}
 
 } // namespace season

@@ -13,16 +13,31 @@ namespace season {
 
 ResultFile::ResultFile(std::filesystem::path destination) : m_destination(std::move(destination))
 {
-    m_fd = ::open(m_destination.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (m_fd < 0)
-        throw platform::Error("Cannot write \"" + m_destination.string() +
-                              "\": " + std::strerror(errno));
-    // Only a plain file is rewritten; anything else (a device, a pipe) is refused untouched.
+    const auto refuse = [this](const std::string &reason) {
+        throw platform::Error("Cannot write \"" + m_destination.string() + "\": " + reason);
+    };
+    // A link (symbolic, or a second name of a file) is replaced by a file of its own, never
+    // written through: the file it leads to stays as it is. Anything else that is not a plain
+    // file (a device, a pipe, a folder) is refused untouched.
     struct stat info;
+    if (::lstat(m_destination.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1)) {
+            if (::unlink(m_destination.c_str()) != 0)
+                refuse(std::strerror(errno));
+        } else if (!S_ISREG(info.st_mode)) {
+            refuse("not a plain file");
+        }
+    }
+    // O_NOFOLLOW and O_NONBLOCK: a link or a pipe put there since the check is refused rather
+    // than followed or waited on.
+    m_fd = ::open(m_destination.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                  0666);
+    if (m_fd < 0)
+        refuse(std::strerror(errno));
     if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
-        throw platform::Error("Cannot write \"" + m_destination.string() + "\": not a plain file");
+        refuse("not a plain file");
     }
 }
 

@@ -10,7 +10,8 @@ namespace season {
 // overwritten in place and cut to the written length by commit(), rather than emptied first
 // or replaced by a new file: on ext4 both of those start write-back of the whole file and
 // cost more than the pass's own work. A ResultFile destroyed without commit() (a failed
-// pass) removes the destination, so no half-written result is ever left to be used.
+// pass) removes the destination, so no half-written result is ever left to be used. A
+// destination that is a link is replaced by a new file rather than written through.
 // Failures throw platform::Error naming the destination and the reason.
 class ResultFile
 {

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace season {
 
 namespace {
@@ -28,9 +30,13 @@ std::string quoted(const std::filesystem::path &path)
 class InputFile
 {
   public:
-    explicit InputFile(const std::filesystem::path &path)
-        : m_path(path), m_file(std::fopen(path.c_str(), "rb"))
+    explicit InputFile(const std::filesystem::path &path) : m_path(path)
     {
+        // Only a plain file is read: opening a pipe would wait for a writer.
+        struct stat info;
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            throw platform::Error("Cannot open " + quoted(path) + ": not a plain file");
+        m_file = std::fopen(path.c_str(), "rb");
         if (!m_file)
             throw platform::Error("Cannot open " + quoted(path) + ": " + std::strerror(errno));
     }
@@ -49,7 +55,7 @@ class InputFile
 
   private:
     const std::filesystem::path &m_path;
-    std::FILE *m_file;
+    std::FILE *m_file = nullptr;
 };
 
 template <class Transform>
@@ -68,7 +74,8 @@ void runPass(const std::filesystem::path &in, const std::filesystem::path &out, 
     for (;;) {
         const std::size_t got = input.read(buffer.data(), buffer.size());
         transform(buffer.data(), got / 3);
-        result.write(buffer.data(), got - got % 3);
+        // A final incomplete triple is copied unchanged, so the result is as long as the input.
+        result.write(buffer.data(), got);
         if (got < buffer.size())
             break;
     }

@@ -2,8 +2,9 @@
 //
 // A pass copies the 54-byte header unchanged, then runs every whole blue, green, red triple
 // after it through the season's pixel rule; a final incomplete triple (1 or 2 bytes) is
-// dropped. Rows play no part, so fill bytes at row ends are processed like pixel bytes. The
-// data streams through a fixed buffer of whole triples: memory does not grow with the image.
+// copied unchanged, so the result always has the input's size. Rows play no part, so fill bytes at
+// row ends are processed like pixel bytes. The data streams through a fixed buffer of whole
+// triples: memory does not grow with the image.
 //
 // Failures throw platform::Error naming the file and the reason. An input that cannot be
 // opened, or that is shorter than its 54-byte header, leaves `out` as it was. A failure once

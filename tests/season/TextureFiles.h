@@ -12,19 +12,22 @@
 
 namespace seasontest {
 
-// A 256 x 256 texture: smooth land colours that depend on `seed`, with a water strip
-// (transparent) along the left edge, so colour and alpha both matter. Land at column x,
-// row y (from the top) is red 80 + x / 4, green 60 + x / 2, blue 40 + y / 4, each plus seed.
-inline void writeTexture(const std::filesystem::path &texture, int seed = 0)
+// A size x size texture (256 x 256 unless told): smooth land colours that depend on `seed`,
+// with a water strip (transparent) along the left edge, so colour and alpha both matter. Land
+// at column x, row y (from the top) is red 80 + x / 4, green 60 + x / 2, blue 40 + y / 4, each
+// plus seed.
+inline void writeTexture(const std::filesystem::path &texture, int seed = 0, int size = 256)
 {
     Bytes tga(18, 0);
-    tga[2] = 2;     // uncompressed true colour
-    tga[13] = 1;    // width 256
-    tga[15] = 1;    // height 256
-    tga[16] = 32;   // bits per pixel
-    tga[17] = 0x28; // 8 alpha bits, rows top-down
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
+    tga[2] = 2; // uncompressed true colour
+    tga[12] = static_cast<std::uint8_t>(size & 0xFF);
+    tga[13] = static_cast<std::uint8_t>(size >> 8); // width
+    tga[14] = tga[12];
+    tga[15] = tga[13]; // height
+    tga[16] = 32;      // bits per pixel
+    tga[17] = 0x28;    // 8 alpha bits, rows top-down
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
             const bool water = x < 40;
             tga.push_back(static_cast<std::uint8_t>(water ? 160 : 40 + y / 4 + seed));
             tga.push_back(static_cast<std::uint8_t>(water ? 90 : 60 + x / 2 + seed));

@@ -126,6 +126,30 @@ TEST_F(ConversionSteps, MissingSeasonFileRaisesAndKeepsTheOutput)
     EXPECT_EQ(readBytes(output), (Bytes{1, 2, 3}));
 }
 
+// An error that names only a working file is raised naming the texture first; one that names
+// the texture already is left as it is.
+TEST_F(ConversionSteps, WorkingFileErrorsNameTheTextureTheyCameFrom)
+{
+    season::convertToWorkingFiles(m_work, m_texture);
+    const fs::path output = m_root / "000111222333000wi.bmp";
+    for (const bool missingTexture : {false, true}) {
+        const fs::path texture = missingTexture ? m_root / "000000000000000su.bmp" : m_texture;
+        try {
+            season::forTexture(texture, [&] {
+                if (missingTexture)
+                    season::convertToWorkingFiles(m_work, texture);
+                season::writeSeasonTexture(m_work, Season::Winter, output); // no "tempw.bmp"
+            });
+            ADD_FAILURE() << "no error";
+        } catch (const platform::Error &e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.rfind(texture.string() + ": ", 0), 0u) << message;
+            EXPECT_EQ(contains(message, m_work.winter()), !missingTexture) << message;
+            EXPECT_EQ(message.find(texture.string(), 1), std::string::npos) << message;
+        }
+    }
+}
+
 // The bundled sample tiles, through the whole chain for both seasons.
 std::vector<std::string> sampleNames()
 {

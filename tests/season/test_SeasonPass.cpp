@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,15 +105,17 @@ TEST_F(SeasonPass, MoreThan65536PixelsAreProcessedWhole)
     EXPECT_EQ(pixelAt(fall, 89999), (Pixel{110, 110, 130}));
 }
 
-// Only whole triples are kept; the reads go through a buffer of 16,384 triples, so the cases
-// end inside the first buffer, exactly at its end, and one byte past it.
+// Whole triples go through the rule and a final incomplete triple is copied unchanged, so the
+// result is as long as the input (a width that is not a multiple of 4 pads its rows and leaves
+// one). The reads go through a buffer of 16,384 triples, so the cases end inside the first
+// buffer, exactly at its end, and one byte past it.
 class ShortInput : public SeasonPass, public testing::WithParamInterface<std::size_t>
 {};
 
-TEST_P(ShortInput, KeepsWholeTriplesOnly)
+TEST_P(ShortInput, ProcessesWholeTriplesAndCopiesTheTail)
 {
     const std::size_t dataBytes = GetParam(); // after the 54-byte header
-    const std::size_t keptBytes = dataBytes - dataBytes % 3;
+    const std::size_t wholeBytes = dataBytes - dataBytes % 3;
     const auto pixels = randomPixels(dataBytes / 3 + 1, 5);
     Bytes input = workingBitmap(bitmapHeader(256, 256), pixels);
     input.resize(54 + dataBytes);
@@ -122,16 +125,17 @@ TEST_P(ShortInput, KeepsWholeTriplesOnly)
     season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 255, noise);
     season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
 
-    Bytes kept(input.begin(), input.begin() + static_cast<long>(54 + keptBytes));
-    EXPECT_EQ(readBytes(file("tempf.bmp")), kept);
+    EXPECT_EQ(readBytes(file("tempf.bmp")), input);
     const Bytes winter = readBytes(file("tempw.bmp"));
-    ASSERT_EQ(winter.size(), 54 + keptBytes);
-    for (std::size_t i = 0; i < keptBytes / 3; ++i)
+    ASSERT_EQ(winter.size(), input.size());
+    for (std::size_t i = 0; i < wholeBytes / 3; ++i)
         ASSERT_EQ(pixelAt(winter, i), season::winterPixel(pixels[i], 255, noise)) << i;
+    EXPECT_TRUE(std::equal(winter.begin() + long(54 + wholeBytes), winter.end(),
+                           input.begin() + long(54 + wholeBytes)));
 }
 
 INSTANTIATE_TEST_SUITE_P(DataBytes, ShortInput,
-                         testing::Values(0u, 17u, 3u * 16384, 3u * 16384 + 1));
+                         testing::Values(0u, 17u, 250u * 752, 3u * 16384, 3u * 16384 + 1));
 
 class TooShortInput : public SeasonPass, public testing::WithParamInterface<std::size_t>
 {};
@@ -197,8 +201,15 @@ TEST_F(SeasonPass, ResultFailingMidwayIsRemoved)
     writeBytes(file("tempw.bmp"), Bytes(500, 1));
     // Files may grow to 100,000 bytes only: the write of the result fails part way through.
     std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100000, 100000};
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const rlimit limit{100000, before.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    struct Restore
+    {
+        rlimit saved;
+        ~Restore() { setrlimit(RLIMIT_FSIZE, &saved); }
+    } restore{before};
 
     season::SnowNoise noise;
     try {
@@ -219,6 +230,53 @@ TEST_F(SeasonPass, ReplacesALongerEarlierResultWhole)
     season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
     EXPECT_EQ(readBytes(file("tempf.bmp")), input);
     EXPECT_EQ(entries(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// A link at a result's place is replaced by the result; the file it led to stays untouched.
+TEST_F(SeasonPass, ResultReplacesALinkInsteadOfWritingThroughIt)
+{
+    const Bytes input = workingBitmap(bitmapHeader(2, 2), randomPixels(4));
+    writeBytes(file("main.bmp"), input);
+    const Bytes precious(300, 0x5A);
+    writeBytes(file("elsewhere.bmp"), precious);
+    writeBytes(file("other.bmp"), precious);
+    fs::create_symlink(file("elsewhere.bmp"), file("tempf.bmp"));
+    fs::create_hard_link(file("other.bmp"), file("tempw.bmp"));
+
+    season::SnowNoise noise;
+    season::runFallPass(file("main.bmp"), file("tempf.bmp"), 0);
+    season::runWinterPass(file("main.bmp"), file("tempw.bmp"), 255, noise);
+
+    EXPECT_FALSE(fs::is_symlink(file("tempf.bmp")));
+    EXPECT_EQ(readBytes(file("tempf.bmp")), input);
+    EXPECT_EQ(fs::hard_link_count(file("tempw.bmp")), 1u);
+    EXPECT_EQ(readBytes(file("tempw.bmp")).size(), input.size());
+    EXPECT_EQ(readBytes(file("elsewhere.bmp")), precious);
+    EXPECT_EQ(readBytes(file("other.bmp")), precious);
+}
+
+// A pipe as input or result would block the pass: both are refused, naming the pipe.
+TEST_F(SeasonPass, PipesAreRefusedWithoutWaiting)
+{
+    writeBytes(file("main.bmp"), workingBitmap(bitmapHeader(2, 2), randomPixels(4)));
+    ASSERT_EQ(::mkfifo(file("pipe.bmp").c_str(), 0600), 0);
+    for (const bool asInput : {true, false}) {
+        try {
+            if (asInput)
+                season::runFallPass(file("pipe.bmp"), file("tempf.bmp"), 0);
+            else
+                season::runFallPass(file("main.bmp"), file("pipe.bmp"), 0);
+            ADD_FAILURE() << "no error, input " << asInput;
+        } catch (const platform::Error &e) {
+            EXPECT_NE(std::string(e.what()).find(file("pipe.bmp").string()), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(file("pipe.bmp")));
 }
 
 } // namespace
