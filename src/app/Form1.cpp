@@ -10,6 +10,7 @@
 #include "controls/UpDown.h"
 #include "platform/Error.h"
 #include "platform/ErrorSink.h"
+#include "platform/FileNames.h"
 #include "platform/Fs2004Locator.h"
 #include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
@@ -42,7 +43,7 @@ const QString kHelpText = QStringLiteral(
 
 std::filesystem::path toPath(const QString &path)
 {
-    return std::filesystem::path(path.toStdString());
+    return platform::toNativePath(path);
 }
 
 // "MS Sans Serif" at 8 points where it is installed, else the system's sans-serif.
@@ -308,10 +309,12 @@ void TForm1::ViewClick()
     const QString texture = FileListBox1->FileName();
     if (texture.isEmpty())
         return;
-    season::convertToWorkingFiles(m_work, toPath(texture));
-    Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
-    Button2Click();
-    Button6Click();
+    season::forTexture(toPath(texture), [&] {
+        season::convertToWorkingFiles(m_work, toPath(texture));
+        Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
+        Button2Click();
+        Button6Click();
+    });
 }
 
 void TForm1::Button2Click()
@@ -343,11 +346,12 @@ void TForm1::makeTextureSet(season::Season season)
             Image1->repaint();
             seasonImage(season)->repaint();
         }
-        const std::string outputName =
-            season::seasonOutputName(name.toStdString(), season, CreateSU->isChecked());
+        const std::string outputName = season::seasonOutputName(
+            platform::encodeFileName(name).toStdString(), season, CreateSU->isChecked());
         const QString output =
-            m_destinationFolder + QLatin1Char('/') + QString::fromStdString(outputName);
-        season::writeSeasonTexture(m_work, season, toPath(output));
+            m_destinationFolder + QLatin1Char('/') + platform::decodeFileName(outputName);
+        season::forTexture(toPath(FileListBox1->FileName()),
+                           [&] { season::writeSeasonTexture(m_work, season, toPath(output)); });
     }
 }
 

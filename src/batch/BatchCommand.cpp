@@ -5,6 +5,7 @@
 #include "batch/Progress.h"
 #include "batch/StopRequest.h"
 #include "platform/FileMask.h"
+#include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
 #include "season/ConversionSteps.h"
@@ -30,7 +31,7 @@ const QString summerMask = QStringLiteral("???????????????su.bmp");
 
 std::filesystem::path toPath(const QString &text)
 {
-    return std::filesystem::path(text.toStdString());
+    return platform::toNativePath(text);
 }
 
 void report(std::FILE *err, const QString &message)
@@ -119,16 +120,18 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         }
         const QString texture = QDir(options.source).filePath(name);
         try {
-            const QString outputName = QString::fromStdString(
-                season::seasonOutputName(name.toStdString(), options.season, options.createSU));
+            const QString outputName = platform::decodeFileName(season::seasonOutputName(
+                platform::encodeFileName(name).toStdString(), options.season, options.createSU));
             const QString output = QDir(options.destination).filePath(outputName);
-            season::convertToWorkingFiles(work, toPath(texture));
-            if (options.season == season::Season::Winter)
-                season::runWinterPass(work.colour(), work.winter(), adjustment,
-                                      season::processSnowNoise());
-            else
-                season::runFallPass(work.colour(), work.fall(), adjustment);
-            season::writeSeasonTexture(work, options.season, toPath(output));
+            season::forTexture(toPath(texture), [&] {
+                season::convertToWorkingFiles(work, toPath(texture));
+                if (options.season == season::Season::Winter)
+                    season::runWinterPass(work.colour(), work.winter(), adjustment,
+                                          season::processSnowNoise());
+                else
+                    season::runFallPass(work.colour(), work.fall(), adjustment);
+                season::writeSeasonTexture(work, options.season, toPath(output));
+            });
             ++written;
             progress.fileWritten(name, outputName, double(clock.nsecsElapsed()) / 1e9);
         } catch (const std::exception &e) {

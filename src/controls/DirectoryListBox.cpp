@@ -5,9 +5,9 @@
 #include "platform/Error.h"
 #include "platform/ErrorSink.h"
 #include "platform/FileMask.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
@@ -41,6 +41,13 @@ class IndentDelegate : public QStyledItemDelegate
         QStyledItemDelegate::paint(painter, indented, index);
     }
 
+    // Names are kept as the file system's bytes; they are shown legibly.
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        return QStyledItemDelegate::displayText(platform::displayFileName(value.toString()),
+                                                locale);
+    }
+
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
@@ -67,7 +74,7 @@ platform::Error cannotOpen(const QString &folder, int error)
 // resolved. Throws when the folder cannot be listed and entered.
 QString enterableFolder(const QString &folder)
 {
-    const QByteArray native = QFile::encodeName(folder);
+    const QByteArray native = platform::encodeFileName(folder);
     {
         std::unique_ptr<DIR, int (*)(DIR *)> dir(opendir(native.constData()), closedir);
         if (!dir)
@@ -78,14 +85,18 @@ QString enterableFolder(const QString &folder)
     std::unique_ptr<char, void (*)(void *)> real(realpath(native.constData(), nullptr), std::free);
     if (!real)
         throw cannotOpen(folder, errno);
-    return QFile::decodeName(real.get());
+    return platform::decodeFileName(real.get());
 }
 
+// The same listing as the file list's, so that both agree on the names that exist; a folder
+// that cannot be read shows no subfolders.
 QStringList subfolders(const QString &folder)
 {
-    QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-    std::sort(names.begin(), names.end(), platform::lessCaseInsensitive);
-    return names;
+    try {
+        return platform::listSubfolders(folder);
+    } catch (const platform::Error &) {
+        return {};
+    }
 }
 
 } // namespace

@@ -4,16 +4,37 @@
 #include "platform/Error.h"
 #include "platform/ErrorSink.h"
 #include "platform/FileMask.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Entries hold names as the file system's bytes (so that each one opens); they are shown
+// legibly.
+class FileNameDelegate : public QStyledItemDelegate
+{
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        return QStyledItemDelegate::displayText(platform::displayFileName(value.toString()),
+                                                locale);
+    }
+};
+
+} // namespace
 
 TFileListBox::TFileListBox(QWidget *parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    setItemDelegate(new FileNameDelegate(this));
 
     // Keyboard moves and mouse drags change the selection without a click.
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
@@ -58,7 +79,8 @@ void TFileListBox::read(const QString &folder, const QString &mask)
         clear();
         for (const QString &name : names) {
             auto *item = new QListWidgetItem(name, this);
-            item->setSizeHint(QSize(fontMetrics().horizontalAdvance(name) + 8, kItemHeight));
+            item->setSizeHint(QSize(
+                fontMetrics().horizontalAdvance(platform::displayFileName(name)) + 8, kItemHeight));
         }
     }
     m_remembered = -1;

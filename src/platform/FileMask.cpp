@@ -2,9 +2,9 @@
 #include "platform/FileMask.h"
 
 #include "platform/Error.h"
+#include "platform/FileNames.h"
 
 #include <QChar>
-#include <QFile>
 #include <QList>
 
 #include <algorithm>
@@ -75,9 +75,13 @@ bool lessCaseInsensitive(const QString &a, const QString &b)
     return order != 0 ? order < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
 }
 
-QStringList listMatchingFiles(const QString &folder, const QString &mask)
+namespace {
+
+// Names in folder for which keep(name, stat of the entry, links followed) holds; hidden names
+// (starting with ".") are left out.
+template <class Keep> QStringList listEntries(const QString &folder, Keep keep)
 {
-    const QByteArray nativeFolder = QFile::encodeName(folder);
+    const QByteArray nativeFolder = encodeFileName(folder);
     std::unique_ptr<DIR, DirCloser> dir(opendir(nativeFolder.constData()));
     if (!dir)
         throw cannotRead(folder, errno);
@@ -92,18 +96,34 @@ QStringList listMatchingFiles(const QString &folder, const QString &mask)
         }
         if (entry->d_name[0] == '.')
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (!matchesMask(name, mask))
-            continue;
-        // stat follows links, so a link to a plain file counts as one; a broken link,
-        // a folder, a device, a pipe or a socket does not.
+        // Decoded so that it encodes back to the very bytes: every listed name opens.
+        const QString name = decodeFileName(entry->d_name);
         const QByteArray path = nativeFolder + '/' + entry->d_name;
         struct stat info;
-        if (stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode))
+        if (keep(
+                name, [&] { return stat(path.constData(), &info) == 0; }, info))
             names.append(name);
     }
     std::sort(names.begin(), names.end(), lessCaseInsensitive);
     return names;
+}
+
+} // namespace
+
+QStringList listMatchingFiles(const QString &folder, const QString &mask)
+{
+    // stat follows links, so a link to a plain file counts as one; a broken link, a folder,
+    // a device, a pipe or a socket does not.
+    return listEntries(folder, [&](const QString &name, auto statEntry, const struct stat &info) {
+        return matchesMask(name, mask) && statEntry() && S_ISREG(info.st_mode);
+    });
+}
+
+QStringList listSubfolders(const QString &folder)
+{
+    return listEntries(folder, [](const QString &, auto statEntry, const struct stat &info) {
+        return statEntry() && S_ISDIR(info.st_mode);
+    });
 }
 
 } // namespace platform

@@ -14,8 +14,13 @@ bool matchesMask(QStringView name, QStringView mask);
 // Names (not paths) of the plain files in folder that match mask, sorted by name without
 // regard to letter case. Hidden files (names starting with ".") and everything that is not
 // a regular file, or a link to one, are left out. Throws platform::Error naming the folder
-// and the reason when the folder cannot be read.
+// and the reason when the folder cannot be read. Folder and names are file names as
+// FileNames.h holds them: names that are not valid UTF-8 come back as they are on disk.
 QStringList listMatchingFiles(const QString &folder, const QString &mask);
+
+// Names of the subfolders of folder (links to folders included, hidden ones left out), sorted
+// and thrown like listMatchingFiles.
+QStringList listSubfolders(const QString &folder);
 
 // Orders names without regard to letter case; names that differ only in case keep a fixed
 // order. The file list and the folder list sort with it.

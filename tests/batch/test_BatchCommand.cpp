@@ -160,6 +160,49 @@ TEST_F(BatchCommand, CreateSUInPlaceConvertsEachFileFromItsOwnContent)
     EXPECT_EQ(readBytes(source("000000000000002su.bmp")), outputs[1]);
 }
 
+// Names that are not valid UTF-8 (a Latin-1 "é", a 0xFF byte) are listed, converted and
+// named like any other, byte for byte.
+TEST_F(BatchCommand, NamesThatAreNotUtf8ConvertLikeAnyOther)
+{
+    const std::string latin1 = "caf\xE9"
+                               "00000000000su.bmp";
+    const std::string byteFF = "\xFF"
+                               "00000000000000su.bmp";
+    writeTexture(source(latin1), 1);
+    writeTexture(source(byteFF), 2);
+
+    const Outcome r = run(QStringList{"fall", "--fall", "20"} + folders());
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(namesIn(dest()), (std::set<std::string>{"caf\xE9"
+                                                      "00000000000fa.bmp",
+                                                      "\xFF"
+                                                      "00000000000000fa.bmp"}));
+    const auto outputs = expected({source(byteFF), source(latin1)}, Season::Fall, 20);
+    EXPECT_EQ(readBytes(dest("\xFF"
+                             "00000000000000fa.bmp")),
+              outputs[0]);
+    EXPECT_EQ(readBytes(dest("caf\xE9"
+                             "00000000000fa.bmp")),
+              outputs[1]);
+}
+
+// A width that is not a multiple of 4 pads the colour bitmap's rows, which leaves an
+// incomplete triple at its end: the set is made all the same.
+TEST_F(BatchCommand, TexturesOfAnyValidSizeAreConverted)
+{
+    writeTexture(source("000000000000001su.bmp"), 1, 250);
+    writeTexture(source("000000000000002su.bmp"), 2, 254);
+
+    const Outcome r = run(QStringList{"winter", "--snow", "90"} + folders());
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto outputs = expected(
+        {source("000000000000001su.bmp"), source("000000000000002su.bmp")}, Season::Winter, 90);
+    EXPECT_EQ(readBytes(dest("000000000000001wi.bmp")), outputs[0]);
+    EXPECT_EQ(readBytes(dest("000000000000002wi.bmp")), outputs[1]);
+}
+
 struct StoredCase
 {
     const char *name;

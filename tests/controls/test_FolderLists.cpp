@@ -4,15 +4,21 @@
 #include "controls/FileListBox.h"
 #include "platform/Error.h"
 #include "platform/ErrorSink.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <ostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Readable failure messages.
 void PrintTo(const QString &text, std::ostream *out)
@@ -27,6 +33,16 @@ QStringList entries(const QListWidget &list)
     QStringList texts;
     for (int i = 0; i < list.count(); ++i)
         texts.append(list.item(i)->text());
+    return texts;
+}
+
+// The texts the entries show.
+QStringList shown(const QListWidget &list)
+{
+    const auto *delegate = qobject_cast<const QStyledItemDelegate *>(list.itemDelegate());
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts.append(delegate->displayText(list.item(i)->data(Qt::DisplayRole), QLocale()));
     return texts;
 }
 
@@ -165,6 +181,33 @@ TEST_F(FolderTest, FileListShowsMatchingFilesSortedWithoutCase)
     EXPECT_THROW(files.selectItem(3), platform::Error);
     list.setDirectory(path("A/nested")); // no matching files
     EXPECT_EQ(files.count(), 0);
+}
+
+// Names that are not valid UTF-8 (a Latin-1 "é", a 0xFF byte) keep the file system's bytes:
+// both lists show them legibly and agree on them, and every name listed opens.
+TEST_F(FolderTest, NamesThatAreNotUtf8AreShownLegiblyAndOpen)
+{
+    const QByteArray folder = QFile::encodeName(path("A")) + "/caf\xE9";
+    const QByteArray file = folder + "/\xFF"
+                                     "aaaaaaaaaaaaaasu.bmp";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    list.setDirectory(path("A/nested"));
+    list.setDirectory(path("A"));
+    list.show();
+
+    const int row = int(shown(list).indexOf(QString::fromUtf8("café")));
+    ASSERT_GE(row, 0) << shown(list).join(u' ').toStdString();
+    click(list, row, true);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(u' ').toStdString();
+    EXPECT_EQ(platform::encodeFileName(list.Directory()), folder);
+    EXPECT_EQ(shown(list).last(), QString::fromUtf8("café"));
+    EXPECT_EQ(shown(files), QStringList{QString::fromUtf8("ÿaaaaaaaaaaaaaasu.bmp")});
+    files.selectItem(0);
+    EXPECT_EQ(platform::encodeFileName(files.FileName()), file);
+    EXPECT_EQ(::access(platform::toNativePath(files.FileName()).c_str(), R_OK), 0);
 }
 
 TEST_F(FolderTest, FileListNotifiesForNewUserSelectionsAndReadings)

@@ -1,6 +1,7 @@
 // Wildcard matching and the listing of matching plain files in a folder.
 #include "platform/Error.h"
 #include "platform/FileMask.h"
+#include "platform/FileNames.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,6 +73,49 @@ TEST(FileMask, UnreadableFolderNamesFolderAndReason)
             EXPECT_TRUE(message.contains(QLatin1String(reason))) << error.what();
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every byte string comes back from decodeFileName as itself; valid UTF-8 decodes as UTF-8,
+// and each byte outside it (overlong forms, surrogates, beyond U+10FFFF, cut sequences) is one
+// character, shown as its Latin-1 letter or U+FFFD.
+TEST(FileNames, EveryByteStringRoundTrips)
+{
+    const struct
+    {
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"plain", "plain"},
+        {"caf\xC3\xA9", QString::fromUtf8("café")},
+        {"caf\xE9", QString::fromUtf8("café")},
+        {"\xFF\xFE", QString::fromUtf8("ÿþ")},
+        {"\xC0\x80", QString::fromUtf8("À\uFFFD")},
+        {"\xED\xA0\x80", QString::fromUtf8("í\u00A0\uFFFD")},
+        {"\xF4\x90\x80\x80", QString::fromUtf8("ô\uFFFD\uFFFD\uFFFD")},
+        {"\xE2\x82", QString::fromUtf8("â\uFFFD")},
+        {"\xF0\x9F\x98\x80x", QString::fromUtf8("😀x")},
+    };
+    for (const auto &c : cases) {
+        const QString name = platform::decodeFileName(c.bytes);
+        EXPECT_EQ(platform::encodeFileName(name), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(platform::displayFileName(name), c.shown) << c.bytes.toHex().constData();
+    }
+    EXPECT_EQ(platform::decodeFileName("caf\xE9").size(), 4);
+}
+
+// The listing gives names that open, however their bytes are.
+TEST(FileNames, ListedNamesOpen)
+{
+    QTemporaryDir dir;
+    const QByteArray native = QFile::encodeName(dir.path()) + "/\xE9t\xE9";
+    ASSERT_EQ(::mkdir(native.constData(), 0700), 0);
+    const QStringList folders = platform::listSubfolders(dir.path());
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_EQ(::access(platform::toNativePath(dir.path() + u'/' + folders[0]).c_str(), X_OK), 0);
 }
 
 } // namespace

@@ -1,0 +1,28 @@
+// File names as the file system gives them (bytes) held losslessly in QString.
+//
+// A name's valid UTF-8 is decoded as usual; every byte that is not part of valid UTF-8 (a
+// Latin-1 "é", a 0xFF byte) becomes the lone surrogate U+DC00 + byte, which no decoded UTF-8
+// can produce, so encodeFileName(decodeFileName(bytes)) == bytes for every name. QFile's own
+// encodeName()/decodeName() replace such bytes and lose them.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <filesystem>
+
+namespace platform {
+
+QString decodeFileName(QByteArrayView bytes);
+QByteArray encodeFileName(QStringView name);
+
+// The path a decoded name stands for, for std::filesystem and the C library.
+std::filesystem::path toNativePath(QStringView name);
+
+// The name as a person reads it: each byte that is not valid UTF-8 shown as the Latin-1
+// character it is in that encoding (a control byte as U+FFFD).
+QString displayFileName(QStringView name);
+
+} // namespace platform
