@@ -12,6 +12,19 @@
 
 #include <sys/stat.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSAVANE_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSAVANE_TEST_ASAN 1
+#endif
+#endif
+#ifdef TESSAVANE_TEST_ASAN
+#include <cstdint>
+#include <cstdlib>
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 const std::vector<std::uint8_t> kOld = {'o', 'l', 'd'};
@@ -207,6 +220,29 @@ TEST(KovarApi, SuccessClearsTheMessage)
     char message[KOVAR_MESSAGE_SIZE] = "stale message";
     EXPECT_EQ(TargaToExtendedBitmap(work.tga.c_str(), work.texture.c_str(), message, 11), KOVAR_OK);
     EXPECT_STREQ(message, "");
+}
+
+#ifdef TESSAVANE_TEST_ASAN
+constexpr std::uintptr_t kHide = 0x5A5A5A5A5A5A5A5Au;
+
+// A block no pointer leads to: its address is kept only in hidden form.
+[[gnu::noinline]] std::uintptr_t hiddenBlock()
+{
+    return reinterpret_cast<std::uintptr_t>(std::malloc(64)) ^ kHide;
+}
+#endif
+
+// The library's tests run with leak detection on in sanitizer builds: a lost block is found.
+TEST(KovarApi, LeakDetectionIsOnInSanitizerBuilds)
+{
+#ifdef TESSAVANE_TEST_ASAN
+    const volatile std::uintptr_t hidden = hiddenBlock();
+    const int found = __lsan_do_recoverable_leak_check();
+    std::free(reinterpret_cast<void *>(hidden ^ kHide)); // so that the exit check finds nothing
+    EXPECT_NE(found, 0) << "leak detection is off (ASAN_OPTIONS=detect_leaks=0?)";
+#else
+    GTEST_SKIP() << "not a sanitizer build";
+#endif
 }
 
 } // namespace
