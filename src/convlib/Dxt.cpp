@@ -2,6 +2,7 @@
 #include "convlib/Dxt.h"
 
 #include "convlib/DxtBlock.h"
+#include "convlib/DxtFourColourFit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -121,14 +122,15 @@ void gatherBlock(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t he
 }
 
 void encodeBlockRows(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
-                     std::uint8_t *blocks, std::uint32_t firstRow, std::uint32_t endRow)
+                     std::uint8_t *blocks, std::uint32_t firstRow, std::uint32_t endRow,
+                     DxtLevel level)
 {
     const std::uint32_t across = blocksAcross(width);
     std::uint8_t texels[kTexels * 4];
     for (std::uint32_t by = firstRow; by < endRow; ++by) {
         for (std::uint32_t bx = 0; bx < across; ++bx) {
             gatherBlock(rgba, width, height, bx, by, texels);
-            dxtblock::encodeBlock(texels, blocks + (std::size_t(by) * across + bx) * 8);
+            dxtblock::encodeBlock(texels, blocks + (std::size_t(by) * across + bx) * 8, level);
         }
     }
 }
@@ -191,6 +193,12 @@ void decodeDxt(DxtFormat f, const std::uint8_t *blocks, std::uint32_t width, std
 void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
                 std::uint8_t *blocks)
 {
+    encodeDxt1(rgba, width, height, blocks, DxtLevel::Fast);
+}
+
+void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
+                std::uint8_t *blocks, DxtLevel level)
+{
     if (width == 0 || height == 0) {
         // Nothing to read: the one block of an empty surface is left fully transparent.
         for (std::size_t i = 0; i < dxtSurfaceSize(DxtFormat::Dxt1, width, height); i += 8) {
@@ -206,16 +214,21 @@ void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t hei
     for (std::uint32_t band = 1; band < bands; ++band) {
         const std::uint32_t end = static_cast<std::uint32_t>(std::uint64_t(down) * band / bands);
         try {
-            workers.emplace_back(encodeBlockRows, rgba, width, height, blocks, first, end);
+            workers.emplace_back(encodeBlockRows, rgba, width, height, blocks, first, end, level);
         } catch (const std::system_error &) {
-            encodeBlockRows(rgba, width, height, blocks, first, end);
+            encodeBlockRows(rgba, width, height, blocks, first, end, level);
         }
         first = end;
     }
-    encodeBlockRows(rgba, width, height, blocks, first, down);
+    encodeBlockRows(rgba, width, height, blocks, first, down, level);
     for (std::thread &worker : workers) {
         worker.join();
     }
+}
+
+const char *dxtInstructionSet()
+{
+    return dxtblock::activeInstructionSet() == dxtblock::InstructionSet::Avx2 ? "AVX2" : "SSE2";
 }
 
 void setDxtEncodeThreads(unsigned count)

@@ -26,6 +26,18 @@ void decodeDxt(DxtFormat f, const std::uint8_t *blocks, std::uint32_t width, std
 void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
                 std::uint8_t *blocks);
 
+// How hard the DXT1 encoder searches. Fast is the default of every call that names no level;
+// Better spends several times as long per block for a lower error.
+enum class DxtLevel { Fast, Better };
+
+// As above, at the given level.
+void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
+                std::uint8_t *blocks, DxtLevel level);
+
+// The instruction set the encoder runs on this processor ("AVX2" or "SSE2"). Every instruction
+// set gives the same bytes.
+const char *dxtInstructionSet();
+
 // How many threads one encodeDxt1 call may spread its blocks over; the call still returns only
 // when all are done. 0, the default, means OMP_NUM_THREADS when that is set, else one per
 // hardware thread; 1 keeps all work on the calling thread. Applies to every later call.

@@ -1,0 +1,12 @@
+// The four-colour fit of opaque DXT1 blocks for every x86-64 processor (SSE2).
+#include "convlib/DxtFourColourFit.h"
+
+#include <cstdint>
+
+namespace kovar::dxtblock {
+
+#define DXT_FIT_ENTRY fitOpaqueBaseline
+#include "convlib/DxtFitKernel.inc"
+#undef DXT_FIT_ENTRY
+
+} // namespace kovar::dxtblock
