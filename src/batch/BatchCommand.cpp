@@ -150,8 +150,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         stopReason = QStringLiteral("stopped at the failure (--keep-going goes on)");
     else if (result.stoppedOnRequest)
         stopReason = QStringLiteral("stopped on request");
-    progress.summary(result.written, result.failed, double(clock.nsecsElapsed()) / 1e9,
-                     stopReason);
+    progress.summary(result.written, result.failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
     return result.written == names.size() ? AllWritten : SomeFailed;
 }
 

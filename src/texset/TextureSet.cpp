@@ -175,8 +175,8 @@ class Engine
             PendingOutput output;
             try {
                 tile.applyPass(m_options.season, m_options.adjustment, start);
-                output = PendingOutput(request.output, tile.encode(request.output),
-                                       m_options.flush);
+                output =
+                    PendingOutput(request.output, tile.encode(request.output), m_options.flush);
             } catch (const std::exception &e) {
                 error = e.what();
             }
@@ -208,8 +208,7 @@ class Engine
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] {
-                    return (m_committed < m_next &&
-                            slot(m_committed).stage == Slot::Stage::Done) ||
+                    return (m_committed < m_next && slot(m_committed).stage == Slot::Stage::Done) ||
                            (m_activeWorkers == 0 && m_committed == m_next);
                 });
                 if (m_committed == m_next)

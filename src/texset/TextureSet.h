@@ -23,7 +23,7 @@ struct SetOptions
 {
     season::Season season = season::Season::Winter;
     int adjustment = 0;
-    unsigned jobs = 1;     // worker threads, at least 1
+    unsigned jobs = 1;      // worker threads, at least 1
     bool keepGoing = false; // a failed tile does not stop the set
     Flush flush = Flush::Grouped;
     std::uint32_t snowState = 1; // the snow noise generator's state before the first tile
