@@ -76,17 +76,24 @@ void TileConversion::applyPass(season::Season season, int adjustment, std::uint3
     }
 }
 
-const std::vector<std::uint8_t> &TileConversion::encode(const std::filesystem::path &output)
+const kovar::Image &TileConversion::seasonedImage()
 {
     // The seasoned colour part read back as the join reads it, with the texture's alpha: the
     // alpha bitmap holds each pixel's alpha as its grey level, which the join takes back
     // unchanged.
-    kovar::Image joined = kovar::decodeBitmap(m_colour, m_texture);
+    m_seasoned.reset();
+    m_seasoned.emplace(kovar::decodeBitmap(m_colour, m_texture));
     const std::uint8_t *alpha = m_image->data();
-    std::uint8_t *rgba = joined.data();
-    for (std::size_t i = 3; i < joined.byteCount(); i += 4)
+    std::uint8_t *rgba = m_seasoned->data();
+    for (std::size_t i = 3; i < m_seasoned->byteCount(); i += 4)
         rgba[i] = alpha[i];
-    m_encoded = kovar::encodeExtendedBitmap(joined, KOVAR_FORMAT_DXT1_MIPMAPPED, output.string());
+    return *m_seasoned;
+}
+
+const std::vector<std::uint8_t> &TileConversion::encode(const std::filesystem::path &output)
+{
+    m_encoded =
+        kovar::encodeExtendedBitmap(seasonedImage(), KOVAR_FORMAT_DXT1_MIPMAPPED, output.string());
     return m_encoded;
 }
 

@@ -41,12 +41,17 @@ class TileConversion
     // The pass over the loaded tile's colour part. Winter starts its noise at `snowState`.
     void applyPass(season::Season season, int adjustment, std::uint32_t snowState);
 
+    // The seasoned tile as the image the library encodes: the pass's colours with the
+    // texture's alpha.
+    const kovar::Image &seasonedImage();
+
     // The seasoned tile as the texture file the library writes (format code 11). `output`
     // names the file in messages.
     const std::vector<std::uint8_t> &encode(const std::filesystem::path &output);
 
   private:
     std::optional<kovar::Image> m_image;
+    std::optional<kovar::Image> m_seasoned;
     std::vector<std::uint8_t> m_colour;
     std::vector<std::uint8_t> m_encoded;
     std::string m_texture;
