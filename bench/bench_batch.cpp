@@ -1,8 +1,23 @@
-// Times tessavane-batch on a winter set of many tiles beside the codec floor (the same tiles
-// decoded and encoded by the conversion library with nothing around it), and prints the
-// program's peak resident memory for a small and a large run: it must not grow with the
-// number of files. Usage: bench_batch [small=200] [large=1000]
+// tessavane-batch on a winter set beside the single-thread codec floor, in one run:
+//   - the floor: each tile read and decoded and its output colours (the very colours the set
+//     writes) encoded, one thread, nothing around it;
+//   - the batch with --jobs 1 and with one job per core, each as a child process, its time as
+//     a ratio to the floor's and its page faults per tile;
+//   - what durability costs: the same set made in this process with each flush mode, as a
+//     ratio to no flush at all;
+//   - the batch's peak resident memory at the small and at the large tile count (one child
+//     process each), which must not grow with the number of files.
+// Tiles are hard links to a few templates (the bundled samples), so 10,000 of them take no
+// room; the outputs are real files. Every figure is measured in the same run; on a shared
+// machine compare the ratios, not the rates.
+// Usage: bench_batch [tiles=1000] [large=10000] [repeats=2]
+#include "convlib/BitmapReader.h"
+#include "convlib/Dxt.h"
+#include "convlib/ExtendedBitmapWriter.h"
+#include "convlib/FileIo.h"
 #include "convlib/kovar.h"
+#include "texset/TextureSet.h"
+#include "texset/TileConversion.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +25,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,11 +35,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 extern char **environ;
 
 namespace {
+
+constexpr int snowThreshold = 70;
 
 [[noreturn]] void fail(const char *what, const char *detail)
 {
@@ -62,7 +83,7 @@ void synthesiseTile(const QString &path, int seed, const QString &scratch)
         fail("cannot write a tile", message);
 }
 
-// The tiles to copy: the bundled samples, else a few synthetic ones.
+// The tiles to link to: the bundled samples, else a few synthetic ones.
 QStringList templateTiles(const QString &scratch)
 {
     QStringList tiles;
@@ -85,34 +106,71 @@ QStringList makeTiles(const QStringList &templates, const QString &folder, int c
     QStringList tiles;
     for (int i = 0; i < count; ++i) {
         tiles << folder + QStringLiteral("/%1su.bmp").arg(i, 15, 10, QLatin1Char('0'));
-        if (!QFile::copy(templates[i % templates.size()], tiles.back()))
-            fail("cannot copy to", qPrintable(tiles.back()));
+        const QByteArray from = templates[i % templates.size()].toUtf8();
+        const QByteArray to = tiles.back().toUtf8();
+        if (::link(from.constData(), to.constData()) != 0 &&
+            !QFile::copy(templates[i % templates.size()], tiles.back()))
+            fail("cannot make", to.constData());
     }
     return tiles;
 }
 
-double codecFloorSeconds(const QStringList &tiles, const QString &scratch)
+unsigned coreCount()
 {
-    char message[KOVAR_MESSAGE_SIZE] = {};
-    const QByteArray tga = (scratch + QStringLiteral("/floor.tga")).toUtf8();
-    const QByteArray out = (scratch + QStringLiteral("/floor.bmp")).toUtf8();
-    QElapsedTimer timer;
-    timer.start();
-    for (const QString &tile : tiles)
-        if (TargaFromExtendedBitmap(tga.constData(), tile.toUtf8().constData(), message) != 0 ||
-            TargaToExtendedBitmap(tga.constData(), out.constData(), message, 11) != 0)
-            fail("codec floor", message);
-    return double(timer.nsecsElapsed()) / 1e9;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return ::sched_getaffinity(0, sizeof set, &set) == 0 ? unsigned(CPU_COUNT(&set)) : 1;
+}
+
+// Starts write-back of everything earlier runs left dirty and waits for it, so that no run
+// pays for the one before.
+void settleDisk(const QString &folder)
+{
+    const int fd = ::open(folder.toUtf8().constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
+}
+
+// One thread: each tile read and decoded, then its output colours encoded. The colours are
+// prepared untimed, by the same steps and snow sequence as the set.
+double codecFloorSeconds(const QStringList &tiles)
+{
+    kovar::setDxtEncodeThreads(1);
+    texset::TileConversion tile;
+    std::uint32_t state = 1;
+    double seconds = 0;
+    for (const QString &path : tiles) {
+        const std::string file = path.toStdString();
+        tile.load(file);
+        const std::uint32_t start = state;
+        state = texset::snowStateAfter(state, tile.snowDraws(snowThreshold));
+        tile.applyPass(season::Season::Winter, snowThreshold, start);
+        const kovar::Image &colours = tile.seasonedImage();
+
+        QElapsedTimer timer;
+        timer.start();
+        const kovar::Image decoded = kovar::decodeBitmap(kovar::readFileBytes(file), file);
+        const std::vector<std::uint8_t> encoded =
+            kovar::encodeExtendedBitmap(colours, KOVAR_FORMAT_DXT1_MIPMAPPED, file);
+        seconds += double(timer.nsecsElapsed()) / 1e9;
+        if (encoded.empty() || decoded.width() == 0)
+            fail("codec floor", "nothing encoded");
+    }
+    return seconds;
 }
 
 struct BatchRun
 {
     double seconds;
     long peakKiB;
+    long minorFaults;
 };
 
-// Runs tessavane-batch (beside this program) and waits for it, with its resource usage.
-BatchRun runBatch(const QString &source, const QString &dest)
+// Runs tessavane-batch (beside this program) as a child and waits for it, with its resource
+// usage.
+BatchRun runBatch(const QString &source, const QString &dest, unsigned jobs)
 {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -123,8 +181,11 @@ BatchRun runBatch(const QString &source, const QString &dest)
         (QFileInfo(QString::fromUtf8(self)).absolutePath() + "/tessavane-batch").toUtf8();
     const QByteArray src = source.toUtf8();
     const QByteArray dst = dest.toUtf8();
-    const char *argv[] = {program.constData(), "winter",        "--snow",        "70",
-                          "--quiet",           src.constData(), dst.constData(), nullptr};
+    const QByteArray jobCount = QByteArray::number(jobs);
+    const QByteArray threshold = QByteArray::number(snowThreshold);
+    const char *argv[] = {
+        program.constData(),  "winter",  "--snow",        threshold.constData(), "--jobs",
+        jobCount.constData(), "--quiet", src.constData(), dst.constData(),       nullptr};
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
@@ -137,35 +198,119 @@ BatchRun runBatch(const QString &source, const QString &dest)
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         fail("tessavane-batch failed", program.constData());
-    return BatchRun{seconds, usage.ru_maxrss};
+    return BatchRun{seconds, usage.ru_maxrss, usage.ru_minflt};
+}
+
+void emptyFolder(const QString &folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+}
+
+// The set made in this process with one flush mode, on every core.
+double setSeconds(const QStringList &tiles, const QString &dest, texset::Flush flush)
+{
+    texset::SetOptions options;
+    options.adjustment = snowThreshold;
+    options.jobs = coreCount();
+    options.flush = flush;
+    const std::string folder = dest.toStdString();
+    QElapsedTimer timer;
+    timer.start();
+    const texset::SetResult result = texset::makeTextureSet(
+        std::size_t(tiles.size()),
+        [&](std::size_t i) {
+            const std::string texture = tiles[qsizetype(i)].toStdString();
+            std::string name = QFileInfo(tiles[qsizetype(i)]).fileName().toStdString();
+            name.replace(15, 2, "wi");
+            return texset::TileRequest{texture, folder + "/" + name};
+        },
+        options, [](const texset::TileOutcome &) {}, [] { return false; });
+    if (result.written != tiles.size())
+        fail("a set failed", qPrintable(dest));
+    return double(timer.nsecsElapsed()) / 1e9;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const int small = argc > 1 ? std::atoi(argv[1]) : 200;
-    const int large = argc > 2 ? std::atoi(argv[2]) : 1000;
-    QTemporaryDir root;
+    // As tessavane-batch does: freed buffers stay in the heap, so the floor, like the batch,
+    // does not pay fresh pages for every tile.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int large = argc > 2 ? std::atoi(argv[2]) : 10000;
+    const int repeats = argc > 3 ? std::atoi(argv[3]) : 2;
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/bench_batch-XXXXXX"));
     if (!root.isValid())
         fail("cannot create a temporary folder", qPrintable(root.errorString()));
     const QStringList templates = templateTiles(root.path());
+    const unsigned cores = coreCount();
+    const QString source = root.filePath(QStringLiteral("in"));
+    const QString dest = root.filePath(QStringLiteral("out"));
+    const QStringList tiles = makeTiles(templates, source, count);
 
-    std::printf("tessavane-batch winter, 256 x 256 tiles (%s)\n",
+    std::printf("tessavane-batch winter --snow %d, %d tiles of 256 x 256 (%s), %u cores, "
+                "%d repeats, folder %s\n",
+                snowThreshold, count,
                 templates.first().contains(QStringLiteral("/samples/")) ? "bundled samples"
-                                                                        : "synthetic tiles");
-    for (const int count : {small, large}) {
-        const QString source = root.filePath(QStringLiteral("in%1").arg(count));
-        const QString dest = root.filePath(QStringLiteral("out%1").arg(count));
-        QDir().mkpath(dest);
-        const QStringList tiles = makeTiles(templates, source, count);
-        const double floor = codecFloorSeconds(tiles, root.path());
-        const BatchRun run = runBatch(source, dest);
-        std::printf("  %5d tiles: codec floor %7.1f tiles/s   batch %7.1f tiles/s (%.2f x the "
-                    "floor's time)   batch peak memory %6ld KiB\n",
-                    count, count / floor, count / run.seconds, run.seconds / floor, run.peakKiB);
-        QDir(source).removeRecursively();
-        QDir(dest).removeRecursively();
+                                                                        : "synthetic tiles",
+                cores, repeats, qPrintable(root.path()));
+    std::printf(
+        "Throughput (time as a ratio to the floor's; rate as a multiple of the floor's):\n");
+    BatchRun lastAllCores{};
+    for (int r = 0; r < repeats; ++r) {
+        const double floor = codecFloorSeconds(tiles);
+        emptyFolder(dest);
+        settleDisk(dest);
+        const BatchRun one = runBatch(source, dest, 1);
+        emptyFolder(dest);
+        settleDisk(dest);
+        const BatchRun all = runBatch(source, dest, cores);
+        lastAllCores = all;
+        std::printf("  repeat %d: codec floor (1 thread) %6.1f tiles/s\n", r + 1, count / floor);
+        std::printf("            --jobs 1  %6.1f tiles/s  time %.2f x the floor's (target <= "
+                    "1.15)  %.0f page faults per tile\n",
+                    count / one.seconds, one.seconds / floor, double(one.minorFaults) / count);
+        std::printf("            --jobs %u  %6.1f tiles/s  rate %.2f x the floor's (target >= "
+                    "%.2f)\n",
+                    cores, count / all.seconds, floor / all.seconds, 0.85 * cores);
     }
+
+    std::printf("What durability costs (the set in-process on %u workers; time as a ratio to "
+                "no flush):\n",
+                cores);
+    const struct
+    {
+        texset::Flush flush;
+        const char *name;
+    } modes[] = {
+        {texset::Flush::None, "no flush"},
+        {texset::Flush::Inline, "fdatasync in line, folder fsync per file"},
+        {texset::Flush::GroupedNoKick, "fdatasync + folder fsync per group, committing thread"},
+        {texset::Flush::Grouped, "as above + sync_file_range at write (default)"},
+    };
+    std::vector<double> totals(std::size(modes), 0);
+    for (int r = 0; r < repeats; ++r)
+        for (std::size_t m = 0; m < std::size(modes); ++m) {
+            emptyFolder(dest);
+            settleDisk(dest);
+            totals[m] += setSeconds(tiles, dest, modes[m].flush);
+        }
+    for (std::size_t m = 0; m < std::size(modes); ++m)
+        std::printf("  %-55s %6.1f tiles/s  %.3f x\n", modes[m].name, count * repeats / totals[m],
+                    totals[m] / totals[0]);
+
+    std::printf("Peak memory of tessavane-batch --jobs %u:\n", cores);
+    emptyFolder(dest);
+    const QString largeSource = root.filePath(QStringLiteral("in-large"));
+    makeTiles(templates, largeSource, large);
+    settleDisk(dest);
+    const BatchRun big = runBatch(largeSource, dest, cores);
+    std::printf("  %6d tiles: %7ld KiB\n", count, lastAllCores.peakKiB);
+    std::printf("  %6d tiles: %7ld KiB  (%.3f x; target within 10 %%)  %.1f tiles/s\n", large,
+                big.peakKiB, double(big.peakKiB) / double(lastAllCores.peakKiB),
+                large / big.seconds);
     return 0;
 }

@@ -8,19 +8,17 @@
 #include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
-#include "season/ConversionSteps.h"
 #include "season/SeasonNaming.h"
-#include "season/SeasonPass.h"
-#include "season/SnowNoise.h"
-#include "season/WorkingFiles.h"
+#include "texset/StaleTemporaries.h"
+#include "texset/TextureSet.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <filesystem>
+#include <sched.h>
 #include <unistd.h>
 
 namespace batch {
@@ -85,6 +83,16 @@ Progress::Mode progressMode(const BatchOptions &options, std::FILE *out)
     return ::isatty(::fileno(out)) ? Progress::Mode::Terminal : Progress::Mode::Lines;
 }
 
+// One worker per processor this process may run on, read once.
+unsigned defaultJobs()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return unsigned(CPU_COUNT(&set));
+    return 1;
+}
+
 int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
 {
     requireFolder(options.source, "source", false);
@@ -97,55 +105,54 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         throw UsageError(e.what());
     }
 
-    // Working files of our own, so that other runs and the window cannot disturb them.
-    QTemporaryDir workFolder(QDir::tempPath() + QStringLiteral("/tessavane-batch-XXXXXX"));
-    if (!workFolder.isValid()) {
-        report(err, QStringLiteral("cannot create a working folder in \"%1\": %2")
-                        .arg(QDir::tempPath(), workFolder.errorString()));
-        return SomeFailed;
-    }
-    const season::WorkingFiles work{toPath(workFolder.path())};
-
     installStopHandler();
+    // What a run killed mid-write left behind; never the files of a run still going.
+    texset::removeStaleTemporaries(toPath(options.destination));
+
     Progress progress(out, progressMode(options, out), int(names.size()));
     QElapsedTimer clock;
     clock.start();
-    int written = 0;
-    int failed = 0;
-    QString stopReason;
-    for (const QString &name : names) {
-        if (stopRequested()) {
-            stopReason = QStringLiteral("stopped on request");
-            break;
-        }
-        const QString texture = QDir(options.source).filePath(name);
-        try {
-            const QString outputName = platform::decodeFileName(season::seasonOutputName(
-                platform::encodeFileName(name).toStdString(), options.season, options.createSU));
-            const QString output = QDir(options.destination).filePath(outputName);
-            season::forTexture(toPath(texture), [&] {
-                season::convertToWorkingFiles(work, toPath(texture));
-                if (options.season == season::Season::Winter)
-                    season::runWinterPass(work.colour(), work.winter(), adjustment,
-                                          season::processSnowNoise());
-                else
-                    season::runFallPass(work.colour(), work.fall(), adjustment);
-                season::writeSeasonTexture(work, options.season, toPath(output));
-            });
-            ++written;
-            progress.fileWritten(name, outputName, double(clock.nsecsElapsed()) / 1e9);
-        } catch (const std::exception &e) {
-            ++failed;
+    const QDir source(options.source);
+    const QDir destination(options.destination);
+    auto outputNameOf = [&](const QString &name) {
+        return platform::decodeFileName(season::seasonOutputName(
+            platform::encodeFileName(name).toStdString(), options.season, options.createSU));
+    };
+    auto tileAt = [&](std::size_t i) {
+        const QString &name = names[qsizetype(i)];
+        return texset::TileRequest{toPath(source.filePath(name)),
+                                   toPath(destination.filePath(outputNameOf(name)))};
+    };
+    auto reportTile = [&](const texset::TileOutcome &outcome) {
+        const QString &name = names[qsizetype(outcome.index)];
+        if (outcome.written) {
+            progress.fileWritten(name, outputNameOf(name), double(clock.nsecsElapsed()) / 1e9);
+        } else {
             progress.endLine();
-            report(err, QString::fromUtf8(e.what()));
-            if (!options.keepGoing) {
-                stopReason = QStringLiteral("stopped at the failure (--keep-going goes on)");
-                break;
-            }
+            report(err, QString::fromStdString(outcome.error));
         }
+    };
+
+    texset::SetOptions set;
+    set.season = options.season;
+    set.adjustment = adjustment;
+    set.jobs = options.jobs ? *options.jobs : defaultJobs();
+    set.keepGoing = options.keepGoing;
+    texset::SetResult result;
+    try {
+        result = texset::makeTextureSet(std::size_t(names.size()), tileAt, set, reportTile,
+                                        [] { return stopRequested(); });
+    } catch (const std::exception &e) {
+        report(err, QString::fromUtf8(e.what()));
+        return SomeFailed;
     }
-    progress.summary(written, failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
-    return written == names.size() ? AllWritten : SomeFailed;
+    QString stopReason;
+    if (result.stoppedAtFailure)
+        stopReason = QStringLiteral("stopped at the failure (--keep-going goes on)");
+    else if (result.stoppedOnRequest)
+        stopReason = QStringLiteral("stopped on request");
+    progress.summary(result.written, result.failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
+    return result.written == names.size() ? AllWritten : SomeFailed;
 }
 
 } // namespace

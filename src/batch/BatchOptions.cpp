@@ -29,6 +29,21 @@ double parseAdjustment(const QString &option, const QString &text, int highest)
     return value;
 }
 
+// The number of worker threads: a whole number from 1 to highestJobs.
+constexpr unsigned highestJobs = 1024;
+
+unsigned parseJobs(const QString &text)
+{
+    bool ok = false;
+    const uint value = text.trimmed().toUInt(&ok);
+    if (!ok || value < 1 || value > highestJobs)
+        throw UsageError(QStringLiteral("--jobs: \"%1\" is not a whole number from 1 to %2")
+                             .arg(text)
+                             .arg(highestJobs)
+                             .toStdString());
+    return value;
+}
+
 } // namespace
 
 BatchOptions parseBatchOptions(const QStringList &arguments)
@@ -38,10 +53,12 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption snow(QStringLiteral("snow"), QString(), QStringLiteral("value"));
     const QCommandLineOption fall(QStringLiteral("fall"), QString(), QStringLiteral("value"));
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(),
+                                  QStringLiteral("count"));
     const QCommandLineOption createSU(QStringLiteral("create-su"), QString());
     const QCommandLineOption keepGoing(QStringLiteral("keep-going"), QString());
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
-    parser.addOptions({help, snow, fall, createSU, keepGoing, quiet});
+    parser.addOptions({help, snow, fall, jobs, createSU, keepGoing, quiet});
 
     // The parser expects the program's name first.
     if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments)) {
@@ -57,7 +74,7 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
         return options;
     }
     // An option given twice is ambiguous: refuse it rather than pick one.
-    for (const QCommandLineOption *o : {&snow, &fall})
+    for (const QCommandLineOption *o : {&snow, &fall, &jobs})
         if (parser.values(*o).size() > 1)
             throw UsageError(QStringLiteral("--%1 given more than once")
                                  .arg(o->names().constFirst())
@@ -87,6 +104,8 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     if (parser.isSet(fall))
         options.fall =
             parseAdjustment(QStringLiteral("fall"), parser.value(fall), season::highestFallAmount);
+    if (parser.isSet(jobs))
+        options.jobs = parseJobs(parser.value(jobs));
     options.createSU = parser.isSet(createSU);
     options.keepGoing = parser.isSet(keepGoing);
     options.quiet = parser.isSet(quiet);
@@ -108,6 +127,8 @@ QString batchHelpText()
         "                 window stored, else 70)\n"
         "  --fall VALUE   adjustment for fall, -1000 to 25 (default: the value the window\n"
         "                 stored, else 12)\n"
+        "  -j, --jobs N   convert N files at a time (default: one per processor); the\n"
+        "                 outputs are the same whatever N is\n"
         "  --create-su    keep each input's name (with DEST = SOURCE, replaces the summer\n"
         "                 textures)\n"
         "  --keep-going   report a file that cannot be converted and go on with the next\n"
@@ -115,12 +136,19 @@ QString batchHelpText()
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
         "  -h, --help     show this text\n"
         "\n"
-        "Ctrl-C stops after the file in hand; no output is ever left half-written.\n"
-        "Working files go to a private folder in $TMPDIR (else /tmp), removed at the end.\n"
+        "Files are converted in memory; each output is written beside its target under a\n"
+        "hidden temporary name, flushed to the disk and renamed over the target, and is\n"
+        "reported written only once it would survive a crash. Temporary files that a\n"
+        "killed run left in DEST are removed when the next run starts.\n"
         "\n"
-        "Exit status: 0 every file written, 1 a file failed or the run was stopped,\n"
-        "2 bad usage (unknown option, missing or unreadable folder, bad adjustment,\n"
-        "unreadable stored settings).\n");
+        "Ctrl-C, SIGTERM, a closed terminal (SIGHUP) or a closed pipe (SIGPIPE) stops\n"
+        "the run after the files in hand; no output is ever left half-written. The\n"
+        "program then ends by that signal, so a shell sees 128 + its number (130 for\n"
+        "Ctrl-C) and a script's loop stops. A second Ctrl-C ends it at once.\n"
+        "\n"
+        "Exit status: 0 every file written, 1 a file failed, 2 bad usage (unknown\n"
+        "option, missing or unreadable folder, bad adjustment or job count, unreadable\n"
+        "stored settings); stopped by a signal: that signal.\n");
 }
 
 } // namespace batch

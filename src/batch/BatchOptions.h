@@ -18,6 +18,8 @@ struct BatchOptions
     // The adjustments as given on the command line; empty when not given.
     std::optional<double> snow;
     std::optional<double> fall;
+    // Worker threads; empty for one per processor.
+    std::optional<unsigned> jobs;
     bool createSU = false;
     bool keepGoing = false;
     bool quiet = false;

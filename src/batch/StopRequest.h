@@ -1,12 +1,23 @@
-// Ctrl-C and termination requests, turned into a flag the run checks between files.
+// Ctrl-C, termination requests, a closed terminal and a closed pipe, turned into a flag the
+// run checks between files.
 #pragma once
 
 namespace batch {
 
-// Catches SIGINT and SIGTERM: the first one only sets the flag, so the file in hand is
-// finished; the handler then steps aside, and a second one ends the program at once.
+// Catches SIGINT, SIGTERM, SIGHUP and SIGPIPE: the first one only records itself, so the
+// files in hand are finished and everything is cleaned up. A second SIGINT, SIGTERM or SIGHUP
+// ends the program at once (its temporary files are removed by the next run); SIGPIPE keeps
+// being caught, since every later write to the closed pipe raises it again.
 void installStopHandler();
 
 bool stopRequested();
+
+// The signal that asked for the stop, 0 when none did.
+int stopSignal();
+
+// When a signal stopped the run, ends the program by that signal with its default action, as
+// the Unix convention asks (a shell then sees 128 + its number and stops a loop); returns
+// otherwise.
+void endByStopSignal();
 
 } // namespace batch

@@ -89,6 +89,26 @@ void AtomicFile::commit()
         fail("cannot replace it", error);
     }
     temporary_.clear();
+    // The rename lives in the folder: a durable file survives a crash only once the folder's
+    // entries are on the disk too.
+    if (durable_)
+        flushFolder();
+}
+
+void AtomicFile::flushFolder() const
+{
+    const std::size_t slash = target_.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : target_.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot open its folder to flush the rename", errno);
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fail("cannot flush its folder after the rename", error);
+    }
+    ::close(fd);
 }
 
 void AtomicFile::commitBoth(AtomicFile &first, AtomicFile &second)

@@ -8,10 +8,10 @@
 namespace kovar {
 
 // Writes to a new temporary file in the target's folder; commit() renames it over the target,
-// after flushing it to disk when the file is asked to be durable (the finished textures; not
-// the scratch files every preview rewrites, where a flush would cost more than the work). Destroyed
-// without commit(), it removes the temporary file and the target stays as it was. Failures throw
-// Error (KOVAR_ERROR_WRITE) naming the target.
+// after flushing it to disk, and flushes the folder after the rename, when the file is asked to
+// be durable (the finished textures; not the scratch files every preview rewrites, where a flush
+// would cost more than the work). Destroyed without commit(), it removes the temporary file and
+// the target stays as it was. Failures throw Error (KOVAR_ERROR_WRITE) naming the target.
 class AtomicFile
 {
   public:
@@ -36,6 +36,7 @@ class AtomicFile
     [[noreturn]] void fail(const std::string &action, const std::string &reason) const;
     void checkReplaceable();
     void discard();
+    void flushFolder() const;
 
     std::string target_;
     std::string temporary_;

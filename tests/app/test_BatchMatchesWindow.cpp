@@ -14,7 +14,8 @@ TEST_F(FormFixture, BatchCommandWritesWhatTheWindowsSetsWrite)
 {
     ASSERT_EQ(season::processSnowNoise().state(), 1u);
     const QString source = copySamples(QStringLiteral("source"), 4);
-    for (const char *folder : {"window-winter", "window-fall", "batch-winter", "batch-fall"})
+    for (const char *folder : {"window-winter", "window-fall", "batch-winter", "batch-fall",
+                               "batch-winter-1", "batch-winter-3"})
         QDir().mkpath(path(QString::fromLatin1(folder)));
     writeSettings(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
                                  "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\n"
@@ -36,21 +37,29 @@ TEST_F(FormFixture, BatchCommandWritesWhatTheWindowsSetsWrite)
     };
     runBatch({QStringLiteral("winter"), QStringLiteral("--snow"), QStringLiteral("60"),
               QStringLiteral("--quiet"), source, path(QStringLiteral("batch-winter"))});
+    // One worker, and more workers than tiles: the snow runs on in file order all the same.
+    runBatch({QStringLiteral("winter"), QStringLiteral("--snow"), QStringLiteral("60"),
+              QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("--quiet"), source,
+              path(QStringLiteral("batch-winter-1"))});
+    runBatch({QStringLiteral("winter"), QStringLiteral("--snow"), QStringLiteral("60"),
+              QStringLiteral("--jobs"), QStringLiteral("3"), QStringLiteral("--quiet"), source,
+              path(QStringLiteral("batch-winter-3"))});
     runBatch({QStringLiteral("fall"), QStringLiteral("--fall"), QStringLiteral("9"),
               QStringLiteral("--create-su"), QStringLiteral("--quiet"), source,
               path(QStringLiteral("batch-fall"))});
 
-    for (const char *season : {"winter", "fall"}) {
-        const QDir windowOut(path(QStringLiteral("window-") + QLatin1String(season)));
-        const QDir batchOut(path(QStringLiteral("batch-") + QLatin1String(season)));
+    for (const char *run : {"winter", "fall", "winter-1", "winter-3"}) {
+        const QString season = QString::fromLatin1(run).section(QLatin1Char('-'), 0, 0);
+        const QDir windowOut(path(QStringLiteral("window-") + season));
+        const QDir batchOut(path(QStringLiteral("batch-") + QLatin1String(run)));
         const QStringList names = windowOut.entryList(QDir::Files, QDir::Name);
-        ASSERT_EQ(names.size(), 4) << season;
-        EXPECT_EQ(batchOut.entryList(QDir::Files, QDir::Name), names) << season;
+        ASSERT_EQ(names.size(), 4) << run;
+        EXPECT_EQ(batchOut.entryList(QDir::Files, QDir::Name), names) << run;
         for (const QString &name : names) {
             QFile a(windowOut.filePath(name));
             QFile b(batchOut.filePath(name));
             ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-            EXPECT_TRUE(a.readAll() == b.readAll()) << season << " " << name.toStdString();
+            EXPECT_TRUE(a.readAll() == b.readAll()) << run << " " << name.toStdString();
         }
     }
 }

@@ -16,6 +16,9 @@
 #include <filesystem>
 #include <set>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,6 +66,16 @@ class BatchCommand : public testing::Test
         env.insert("TMPDIR", QString::fromStdString((m_root / m_tmp).string()));
         process.setProcessEnvironment(env);
         process.start(TESSAVANE_BATCH_PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
+    }
+
+    void startShell(QProcess &process, const std::string &script) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_root / m_config).string()));
+        env.insert("TMPDIR", QString::fromStdString((m_root / m_tmp).string()));
+        process.setProcessEnvironment(env);
+        process.start("bash", {"-c", QString::fromStdString(script)});
         ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
     }
 
@@ -336,26 +349,52 @@ TEST_F(BatchCommand, HelpPrintsUsageAndSucceeds)
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(BatchCommand, CtrlCStopsAfterTheCurrentFileWithCompleteOutputs)
+// Copies of one texture, enough that a run is still going when it is interrupted.
+void fillSource(const fs::path &folder, int total)
 {
-    writeTexture(source("000000000000000su.bmp"));
-    const int total = 80;
+    writeTexture(folder / "000000000000000su.bmp");
     for (int i = 1; i < total; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "%015dsu.bmp", i);
-        fs::copy_file(source("000000000000000su.bmp"), source(name));
+        fs::copy_file(folder / "000000000000000su.bmp", folder / name);
     }
+}
+
+// A process id that no process has: a child that has ended and been waited for.
+pid_t deadProcessId()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+std::string quotedForShell(const fs::path &path)
+{
+    return "'" + path.string() + "'";
+}
+
+class StopSignal : public BatchCommand, public testing::WithParamInterface<int>
+{};
+
+// The files in hand are finished and renamed, nothing else is left, the summary says so, and
+// the program ends by the signal itself so that a shell loop stops.
+TEST_P(StopSignal, StopsAfterTheFilesInHandAndEndsByTheSignal)
+{
+    const int total = 80;
+    fillSource(source(), total);
 
     QProcess process;
-    startProcess(process, QStringList{"winter"} + folders());
+    startProcess(process, QStringList{"winter", "--jobs", "2"} + folders());
     // Once the first file is reported, interrupt.
     while (!process.canReadLine())
         ASSERT_TRUE(process.waitForReadyRead(60000));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(process.processId()), GetParam());
     ASSERT_TRUE(process.waitForFinished(60000));
 
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(process.exitCode(), GetParam()) << "ended by the signal it was sent";
     const std::string out = process.readAllStandardOutput().toStdString();
     EXPECT_TRUE(contains(out, "stopped on request")) << out;
     const auto written = namesIn(dest());
@@ -366,7 +405,170 @@ TEST_F(BatchCommand, CtrlCStopsAfterTheCurrentFileWithCompleteOutputs)
         ASSERT_TRUE(name.ends_with("wi.bmp")) << "no stray file: " << name;
         EXPECT_NO_THROW(season::convertToWorkingFiles(check, dest(name))) << name;
     }
+    EXPECT_TRUE(contains(out, "Written " + std::to_string(written.size()) + " of 80 files")) << out;
     EXPECT_TRUE(tmpEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
+
+TEST_F(BatchCommand, ShellSees130AfterCtrlCAnd141WhenThePipeCloses)
+{
+    fillSource(source(), 60);
+    const std::string program = quotedForShell(TESSAVANE_BATCH_PROGRAM) + " winter --jobs 2 " +
+                                quotedForShell(source()) + " " + quotedForShell(dest());
+    const std::string log = quotedForShell(m_root / "progress.txt");
+    // A reader that stops after one line; then a run sent SIGINT once it reports a file.
+    QProcess shell;
+    startShell(shell, program + " | head -n 1 >/dev/null; echo \"pipe ${PIPESTATUS[0]}\"; " +
+                          program + " >" + log + " & while [ ! -s " + log +
+                          " ]; do sleep 0.05; done; kill -INT $!; wait $!; echo \"int $?\"");
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    const std::string out = shell.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(contains(out, "pipe 141\n")) << out << shell.readAllStandardError().toStdString();
+    EXPECT_TRUE(contains(out, "int 130\n")) << out;
+    for (const std::string &name : namesIn(dest()))
+        EXPECT_TRUE(name.ends_with("wi.bmp")) << "no stray file: " << name;
+}
+
+// Tiles that take very different amounts of snow (none, some, all), so each worker's start in
+// the noise sequence depends on every tile before it; with --keep-going a damaged tile among
+// them draws none. Any number of workers writes what one tile at a time writes.
+TEST_F(BatchCommand, EveryJobCountWritesTheOneSequenceOfSnow)
+{
+    const std::vector<int> seeds = {-40, 60, 0, -40, 30, 60, 60, -20, 10, -40, 45};
+    std::vector<fs::path> textures;
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%015zusu.bmp", i);
+        writeTexture(source(name), seeds[i]);
+        textures.push_back(source(name));
+    }
+    const auto outputs = expected(textures, Season::Winter, 120);
+    std::vector<Bytes> distinct(outputs.begin(), outputs.end());
+    std::sort(distinct.begin(), distinct.end());
+    ASSERT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end())
+        << "equal tiles get different snow";
+
+    for (const char *jobs : {"1", "2", "3", "7"}) {
+        fs::remove_all(dest());
+        fs::create_directories(dest());
+        const Outcome r = run(QStringList{"winter", "--snow", "120", "--jobs", jobs} + folders());
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (std::size_t i = 0; i < textures.size(); ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%015zuwi.bmp", i);
+            EXPECT_EQ(readBytes(dest(name)), outputs[i]) << "--jobs " << jobs << " " << name;
+        }
+        // The progress lines come in file order.
+        EXPECT_LT(r.out.find("1/11 000000000000000su.bmp"),
+                  r.out.find("2/11 000000000000001su.bmp"))
+            << r.out;
+        EXPECT_TRUE(contains(r.out, "11/11 000000000000010su.bmp")) << r.out;
+    }
+
+    writeBytes(source("000000000000004su.bmp"), Bytes{'B', 'M', 0, 0});
+    textures.erase(textures.begin() + 4);
+    const auto withoutDamaged = expected(textures, Season::Winter, 120);
+    for (const char *jobs : {"1", "2", "5"}) {
+        fs::remove_all(dest());
+        fs::create_directories(dest());
+        const Outcome r =
+            run(QStringList{"winter", "--snow", "120", "--jobs", jobs, "--keep-going"} + folders());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(contains(r.err, "000000000000004su.bmp")) << r.err;
+        EXPECT_TRUE(contains(r.out, "Written 10 of 11 files, 1 failed")) << r.out;
+        for (std::size_t i = 0; i < textures.size(); ++i)
+            EXPECT_EQ(readBytes(dest(textures[i].filename().string().replace(15, 2, "wi"))),
+                      withoutDamaged[i])
+                << "--jobs " << jobs << " " << textures[i];
+
+        // Without --keep-going, exactly the files before the damaged one.
+        fs::remove_all(dest());
+        fs::create_directories(dest());
+        const Outcome stop =
+            run(QStringList{"winter", "--snow", "120", "--jobs", jobs} + folders());
+        EXPECT_EQ(stop.status, 1);
+        EXPECT_EQ(namesIn(dest()).size(), 4u) << "--jobs " << jobs;
+        EXPECT_TRUE(contains(stop.out, "Written 4 of 11 files, 1 failed")) << stop.out;
+    }
+}
+
+// kill -9 leaves temporary files; the next run removes those of dead processes and nothing
+// else: not another live run's, not names that only look alike.
+TEST_F(BatchCommand, NextRunRemovesWhatAKilledRunLeftAndNothingElse)
+{
+    fillSource(source(), 40);
+    QProcess process;
+    startProcess(process, QStringList{"winter", "--jobs", "2"} + folders());
+    while (!process.canReadLine())
+        ASSERT_TRUE(process.waitForReadyRead(60000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(60000));
+
+    const std::string dead = ".kovar-" + std::to_string(deadProcessId()) + "-3.tmp";
+    const std::string deadFolder = ".kovar-" + std::to_string(deadProcessId()) + "-9.tmp";
+    const std::set<std::string> kept = {".kovar-" + std::to_string(::getpid()) +
+                                            "-0.tmp", // a live run's
+                                        ".kovar-1-0.tmp", ".kovar-x-0.tmp", "a.tmp",
+                                        ".kovar-" + std::to_string(deadProcessId()) + "-0.tmp.bak"};
+    for (const std::string &name : kept)
+        writeBytes(dest(name), Bytes{1});
+    writeBytes(dest(dead), Bytes{1});
+    fs::create_directory(dest(deadFolder));
+
+    const Outcome r = run(QStringList{"winter", "--quiet", "--jobs", "2"} + folders());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::set<std::string> left;
+    for (const std::string &name : namesIn(dest()))
+        if (!name.ends_with("wi.bmp"))
+            left.insert(name);
+    std::set<std::string> expectedLeft = kept;
+    expectedLeft.insert(deadFolder); // not a file
+    EXPECT_EQ(left, expectedLeft);
+    EXPECT_EQ(namesIn(dest()).size(), left.size() + 40);
+}
+
+// A disk that refuses the writes (a file size limit stands in for a full disk): each output
+// fails with a message naming it, nothing is half-written, nothing temporary is left.
+TEST_F(BatchCommand, RefusedWritesFailEachFileCleanly)
+{
+    writeTexture(source("000000000000001su.bmp"), 1);
+    writeTexture(source("000000000000002su.bmp"), 2);
+    writeBytes(dest("000000000000001wi.bmp"), Bytes{7, 7, 7});
+    QProcess shell;
+    startShell(shell, "trap '' XFSZ; ulimit -f 8; exec " + quotedForShell(TESSAVANE_BATCH_PROGRAM) +
+                          " winter --keep-going " + quotedForShell(source()) + " " +
+                          quotedForShell(dest()));
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 1);
+    const std::string err = shell.readAllStandardError().toStdString();
+    EXPECT_TRUE(
+        contains(err, dest("000000000000001wi.bmp").string() + ": cannot write: File too large"))
+        << err;
+    EXPECT_TRUE(contains(err, dest("000000000000002wi.bmp").string())) << err;
+    EXPECT_EQ(namesIn(dest()), std::set<std::string>{"000000000000001wi.bmp"});
+    EXPECT_EQ(readBytes(dest("000000000000001wi.bmp")), (Bytes{7, 7, 7})) << "left as it was";
+}
+
+TEST_F(BatchCommand, TwoRunsIntoOneFolderBothWriteWholeFiles)
+{
+    fillSource(source(), 24);
+    const auto output = expected({source("000000000000000su.bmp")}, Season::Fall, 12)[0];
+    QProcess first;
+    QProcess second;
+    startProcess(first, QStringList{"fall", "--quiet", "--jobs", "2"} + folders());
+    startProcess(second, QStringList{"fall", "--quiet", "--jobs", "2"} + folders());
+    ASSERT_TRUE(first.waitForFinished(120000));
+    ASSERT_TRUE(second.waitForFinished(120000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    const auto names = namesIn(dest());
+    EXPECT_EQ(names.size(), 24u);
+    for (const std::string &name : names) {
+        ASSERT_TRUE(name.ends_with("fa.bmp")) << "left behind: " << name;
+        EXPECT_EQ(readBytes(dest(name)), output) << name;
+    }
 }
 
 } // namespace

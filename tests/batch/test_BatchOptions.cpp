@@ -13,11 +13,13 @@ std::string describe(const BatchOptions &o)
     const auto number = [](const std::optional<double> &v) {
         return v ? QString::number(*v) : QStringLiteral("-");
     };
-    return QStringLiteral("%1%2 snow %3 fall %4%5%6%7 %8 %9")
-        .arg(o.help ? "help " : "", o.season == season::Season::Winter ? "winter" : "fall",
-             number(o.snow), number(o.fall), o.createSU ? " create-su" : "",
-             o.keepGoing ? " keep-going" : "", o.quiet ? " quiet" : "", o.source, o.destination)
-        .toStdString();
+    const QString jobs = o.jobs ? QStringLiteral(" jobs %1").arg(*o.jobs) : QString();
+    return QStringLiteral("%1%2 snow %3 fall %4%5%6%7%8 %9")
+               .arg(o.help ? "help " : "", o.season == season::Season::Winter ? "winter" : "fall",
+                    number(o.snow), number(o.fall), jobs, o.createSU ? " create-su" : "",
+                    o.keepGoing ? " keep-going" : "", o.quiet ? " quiet" : "", o.source)
+               .toStdString() +
+           " " + o.destination.toStdString();
 }
 
 TEST(BatchOptions, GoodCommandLinesParse)
@@ -33,6 +35,9 @@ TEST(BatchOptions, GoodCommandLinesParse)
         {{"winter", "--snow=-1000", "in", "out"}, "winter snow -1000 fall - in out"},
         {{"winter", "--snow", "255", "--fall", "25", "in", "out"},
          "winter snow 255 fall 25 in out"},
+        {{"winter", "--jobs", "1", "in", "out"}, "winter snow - fall - jobs 1 in out"},
+        {{"winter", "-j", "16", "in", "out"}, "winter snow - fall - jobs 16 in out"},
+        {{"winter", "--jobs=1024", "in", "out"}, "winter snow - fall - jobs 1024 in out"},
     };
     for (const auto &[arguments, expected] : cases)
         EXPECT_EQ(describe(batch::parseBatchOptions(arguments)), expected)
@@ -52,6 +57,11 @@ TEST(BatchOptions, BadCommandLinesRaiseAOneLineUsageError)
         {{"fall", "--fall", "26", "in", "out"}, "outside -1000..25"},
         {{"fall", "--fall", "-1001", "in", "out"}, "outside -1000..25"},
         {{"winter", "--snow", "1", "--snow", "2", "in", "out"}, "--snow given more than once"},
+        {{"winter", "--jobs", "0", "in", "out"}, "--jobs: \"0\" is not a whole number from 1"},
+        {{"winter", "--jobs", "-2", "in", "out"}, "--jobs: \"-2\""},
+        {{"winter", "--jobs", "1.5", "in", "out"}, "--jobs: \"1.5\""},
+        {{"winter", "--jobs", "1025", "in", "out"}, "from 1 to 1024"},
+        {{"winter", "-j", "2", "-j", "3", "in", "out"}, "given more than once"},
     };
     for (const auto &[arguments, part] : cases) {
         try {
