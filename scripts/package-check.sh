@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/default
 
-scripts/deps.sh lintian desktop-file-utils appstream man-db dpkg-dev file xvfb xauth xdotool x11-utils
+scripts/deps.sh lintian desktop-file-utils appstream man-db dpkg-dev file xvfb xauth xdotool x11-utils python3
 
 as_root=()
 [ "$(id -u)" -ne 0 ] && as_root=(sudo)
@@ -117,7 +117,8 @@ check_window() {
             [ -f "$XDG_CACHE_HOME/tessavane/tempf.bmp" ] && break
             sleep 0.2
         done
-        xdotool windowclose "$window"
+        # The close button of a window manager: WM_DELETE_WINDOW (there is no manager here).
+        python3 "$3/scripts/x11-close-window.py" "$window"
         for _ in $(seq 100); do
             kill -0 $app 2>/dev/null || break
             sleep 0.1
@@ -127,7 +128,7 @@ check_window() {
         status=$?
         echo "Tessavane exit code: $status"
         exit $status
-    ' _ "$bin" "$root/samples" || fail "the installed Tessavane in $bin did not run and end with exit code 0"
+    ' _ "$bin" "$root/samples" "$root" || fail "the installed Tessavane in $bin did not run and end with exit code 0"
     [ -f "$home/cache/tessavane/main.bmp" ] || fail "no working files in \$XDG_CACHE_HOME/tessavane"
     [ "$(ls -A "$bin")" = "$before" ] || fail "Tessavane wrote into its program folder $bin"
 }
