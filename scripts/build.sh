@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Configures and builds one preset (default: "default").
+# Configures and builds one preset (default: "default"): every target, or only the targets
+# named after the preset.
+# Usage: scripts/build.sh [preset [target ...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
+shift || true
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+if [ $# -gt 0 ]; then
+    cmake --build --preset "$preset" --target "$@"
+else
+    cmake --build --preset "$preset"
+fi

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libstb-dev libsquish-dev
-          libgtest-dev fonts-dejavu-core "$@")
+          libgtest-dev fonts-dejavu-core librsvg2-bin "$@")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,5 +18,6 @@ echo "Installing: ${missing[*]}"
 as_root=()
 [ "$(id -u)" -ne 0 ] && as_root=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# apt-get's own progress (package lists, downloads, unpacking) shows that something happens.
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

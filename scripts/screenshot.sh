@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 what=${1:-main}
 output=$(realpath -m "${2:-build/screenshot-$what.png}")
 scripts/deps.sh xvfb xauth xdotool imagemagick x11-utils
-scripts/build.sh default >/dev/null
+scripts/build.sh default Tessavane >/dev/null
 
 # A private settings folder, so the screenshot does not depend on (or change) the user's own.
 export XDG_CONFIG_HOME=$(mktemp -d)

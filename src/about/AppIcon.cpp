@@ -1,11 +1,16 @@
-// The program icon, kept as a Qt resource of this library.
+// The program icon, kept as Qt resources of this library, one rendering per size so that the
+// toolkit picks a sharp one for each place and scale.
 #include "about/AppIcon.h"
 
 namespace about {
 
 QIcon applicationIcon()
 {
-    return QIcon(QStringLiteral(":/about/appicon.png"));
+    QIcon icon;
+    for (const int size : applicationIconSizes)
+        icon.addFile(QStringLiteral(":/about/icon/%1x%1/apps/" TESSAVANE_APP_ID ".png").arg(size),
+                     QSize(size, size));
+    return icon;
 }
 
 } // namespace about

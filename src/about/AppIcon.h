@@ -1,9 +1,12 @@
-// The program's own 32 x 32, 16-colour icon: main window, application and About dialog.
+// The program icon, rendered at every hicolor size: main window, application and About dialog.
 #pragma once
 
 #include <QIcon>
 
 namespace about {
+
+// The sizes the icon is rendered at, in pixels, smallest first.
+inline constexpr int applicationIconSizes[] = {16, 32, 48, 64, 128, 256};
 
 QIcon applicationIcon();
 

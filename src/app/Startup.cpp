@@ -3,6 +3,7 @@
 #include "about/AboutForm.h"
 #include "about/AppIcon.h"
 #include "platform/ErrorSink.h"
+#include "platform/InstallLayout.h"
 #include "platform/SettingsStore.h"
 #include "platform/WinePaths.h"
 
@@ -25,7 +26,9 @@ bool canWriteIn(const QString &folder)
 
 QString chooseProgramFolder(const QString &executableFolder)
 {
-    if (canWriteIn(executableFolder))
+    // An installed program's folder is shared with other programs, even when it can be
+    // written (by root, for instance).
+    if (!platform::isInstalledProgramFolder(executableFolder) && canWriteIn(executableFolder))
         return QDir(executableFolder).absolutePath() + QLatin1Char('/');
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
     if (cache.isEmpty())

@@ -6,7 +6,8 @@
 #include <QString>
 
 // The folder for the working files and the default destination: the executable's folder when
-// it can be written, else a per-user cache folder. Ends in "/".
+// it can be written and is not an installed program's folder, else a per-user cache folder.
+// Ends in "/".
 QString chooseProgramFolder(const QString &executableFolder);
 
 // The environment of a normal run: program folder, per-user settings file, Wine prefix, beep.

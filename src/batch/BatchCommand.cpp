@@ -165,6 +165,15 @@ int runBatchCommand(const QStringList &arguments, std::FILE *out, std::FILE *err
             std::fputs(qUtf8Printable(batchHelpText()), out);
             return AllWritten;
         }
+        if (options.version) {
+            try {
+                std::fputs(qUtf8Printable(batchVersionText() + QLatin1Char('\n')), out);
+                return AllWritten;
+            } catch (const platform::Error &e) {
+                report(err, QString::fromUtf8(e.what()));
+                return SomeFailed;
+            }
+        }
         return runTextureSet(options, out, err);
     } catch (const UsageError &e) {
         report(err, QString::fromUtf8(e.what()) + QStringLiteral(" (see --help)"));

@@ -1,7 +1,10 @@
 // The command line of tessavane-batch.
 #include "batch/BatchOptions.h"
 
+#include "platform/VersionInfo.h"
 #include "season/Adjustment.h"
+
+#include <QCoreApplication>
 
 #include <QCommandLineParser>
 
@@ -58,7 +61,8 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     const QCommandLineOption createSU(QStringLiteral("create-su"), QString());
     const QCommandLineOption keepGoing(QStringLiteral("keep-going"), QString());
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
-    parser.addOptions({help, snow, fall, jobs, createSU, keepGoing, quiet});
+    const QCommandLineOption version(QStringLiteral("version"), QString());
+    parser.addOptions({help, version, snow, fall, jobs, createSU, keepGoing, quiet});
 
     // The parser expects the program's name first.
     if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments)) {
@@ -71,6 +75,10 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     BatchOptions options;
     if (parser.isSet(help)) {
         options.help = true;
+        return options;
+    }
+    if (parser.isSet(version)) {
+        options.version = true;
         return options;
     }
     // An option given twice is ambiguous: refuse it rather than pick one.
@@ -135,6 +143,7 @@ QString batchHelpText()
         "                 (by default the run stops there)\n"
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
         "  -h, --help     show this text\n"
+        "  --version      show the program's version (the one the About dialog shows)\n"
         "\n"
         "Files are converted in memory; each output is written beside its target under a\n"
         "hidden temporary name, flushed to the disk and renamed over the target, and is\n"
@@ -149,6 +158,15 @@ QString batchHelpText()
         "Exit status: 0 every file written, 1 a file failed, 2 bad usage (unknown\n"
         "option, missing or unreadable folder, bad adjustment or job count, unreadable\n"
         "stored settings); stopped by a signal: that signal.\n");
+}
+
+QString batchVersionText()
+{
+    QString error;
+    const auto info = platform::readFixedFileInfo(QCoreApplication::applicationFilePath(), &error);
+    if (!info)
+        throw platform::Error(error.toStdString());
+    return QStringLiteral("tessavane-batch ") + platform::productVersionText(*info);
 }
 
 } // namespace batch

@@ -14,6 +14,7 @@ namespace batch {
 struct BatchOptions
 {
     bool help = false;
+    bool version = false;
     season::Season season = season::Season::Winter;
     // The adjustments as given on the command line; empty when not given.
     std::optional<double> snow;
@@ -41,5 +42,10 @@ BatchOptions parseBatchOptions(const QStringList &arguments);
 
 // The text --help prints.
 QString batchHelpText();
+
+// The line --version prints: the program's name and the version of its own version block, as
+// the About dialog shows it ("tessavane-batch 1.00.0"). Throws platform::Error naming the
+// file when the block cannot be read.
+QString batchVersionText();
 
 } // namespace batch

@@ -1,6 +1,8 @@
 // Bare library names resolved through the program folder, the loader's folders and PATH.
 #include "platform/LibrarySearch.h"
 
+#include "platform/InstallLayout.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -72,8 +74,12 @@ QStringList librarySearchFolders(const QString &programFolder, const QString &ld
 
 QStringList librarySearchFolders()
 {
-    return librarySearchFolders(QCoreApplication::applicationDirPath(),
-                                qEnvironmentVariable("LD_LIBRARY_PATH"), systemLibraryFolders(),
+    // An installed program's run path names its private library folder; the loader searches
+    // it after LD_LIBRARY_PATH and before the system folders.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return librarySearchFolders(programFolder, qEnvironmentVariable("LD_LIBRARY_PATH"),
+                                QStringList{privateLibraryFolder(programFolder)} +
+                                    systemLibraryFolders(),
                                 qEnvironmentVariable("PATH"));
 }
 

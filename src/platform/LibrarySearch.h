@@ -12,8 +12,9 @@ namespace platform {
 QStringList librarySearchFolders(const QString &programFolder, const QString &ldLibraryPath,
                                  const QStringList &systemFolders, const QString &path);
 
-// The same for the running program: its own folder, LD_LIBRARY_PATH, the folders of
-// "/etc/ld.so.conf" and the loader's default folders, PATH.
+// The same for the running program: its own folder, LD_LIBRARY_PATH, the private library
+// folder of an installed program, the folders of "/etc/ld.so.conf" and the loader's default
+// folders, PATH.
 QStringList librarySearchFolders();
 
 // The folders named by an ld.so.conf-style file, following its "include" lines (with

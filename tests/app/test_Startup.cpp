@@ -34,6 +34,29 @@ TEST(ProgramFolder, ExecutableFolderWhenWritableElseThePerUserCache)
     qunsetenv("XDG_CACHE_HOME");
 }
 
+TEST(ProgramFolder, AnInstalledProgramUsesTheCacheEvenWhenItsFolderIsWritable)
+{
+    // <prefix>/bin beside <prefix>/lib/tessavane/libkovar.so, as the install rules lay it out.
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(QStringLiteral("prefix/bin"));
+    QDir(root.path()).mkpath(QStringLiteral("prefix/lib/tessavane"));
+    QFile library(root.path() + QStringLiteral("/prefix/lib/tessavane/libkovar.so"));
+    ASSERT_TRUE(library.open(QIODevice::WriteOnly));
+    library.close();
+    const QString bin = root.path() + QStringLiteral("/prefix/bin");
+
+    qputenv("XDG_CACHE_HOME", (root.path() + QStringLiteral("/cache")).toUtf8());
+    EXPECT_EQ(chooseProgramFolder(bin), root.path() + QStringLiteral("/cache/tessavane/"));
+    EXPECT_TRUE(QDir(bin).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    qunsetenv("XDG_CACHE_HOME");
+
+    // Without XDG_CACHE_HOME the cache is ~/.cache.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", root.path().toUtf8());
+    EXPECT_EQ(chooseProgramFolder(bin), root.path() + QStringLiteral("/.cache/tessavane/"));
+    qputenv("HOME", home);
+}
+
 TEST_F(FormFixture, ClosingTheWindowEndsTheProgramWithCodeZero)
 {
     QTimer::singleShot(0, [] {

@@ -349,6 +349,22 @@ TEST_F(BatchCommand, HelpPrintsUsageAndSucceeds)
     EXPECT_EQ(r.err, "");
 }
 
+TEST_F(BatchCommand, VersionPrintsTheAboutDialogsVersionAndSucceeds)
+{
+    // The About dialog's form: major, ".00.", then patch and tweak as one 32-bit number.
+    const std::string version =
+        std::to_string(TESSAVANE_VERSION_MAJOR) + ".00." +
+        std::to_string((TESSAVANE_VERSION_PATCH << 16) | TESSAVANE_VERSION_TWEAK);
+    for (const QStringList &arguments :
+         {QStringList{"--version"}, QStringList{"fall", "--version"}}) {
+        const Outcome r = run(arguments);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "tessavane-batch " + version + "\n");
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_TRUE(contains(run({"--help"}).out, "--version")) << "--help does not mention --version";
+}
+
 // Copies of one texture, enough that a run is still going when it is interrupted.
 void fillSource(const fs::path &folder, int total)
 {

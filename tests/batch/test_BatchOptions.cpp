@@ -81,6 +81,13 @@ TEST(BatchOptions, HelpWinsOverEverythingElse)
          {QStringList{"--help"}, QStringList{"-h"}, QStringList{"winter", "--help", "--snow", "x"}})
         EXPECT_TRUE(batch::parseBatchOptions(arguments).help) << arguments.join(' ').toStdString();
     EXPECT_TRUE(batch::batchHelpText().startsWith("Usage: tessavane-batch"));
+    // --version alone, or among other arguments, asks for the version and nothing else.
+    for (const QStringList &arguments :
+         {QStringList{"--version"}, QStringList{"winter", "--version"}}) {
+        const batch::BatchOptions options = batch::parseBatchOptions(arguments);
+        EXPECT_TRUE(options.version && !options.help) << arguments.join(' ').toStdString();
+    }
+    EXPECT_TRUE(batch::parseBatchOptions({"--version", "--help"}).help);
 }
 
 } // namespace

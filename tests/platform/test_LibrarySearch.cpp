@@ -1,6 +1,8 @@
 // Bare library names resolved through ordered folders, and the loader's configuration files.
 #include "platform/LibrarySearch.h"
 
+#include "platform/InstallLayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -93,6 +95,34 @@ TEST(LibrarySearchFolders, ProgramThenLoaderPathThenSystemThenPathEachOnce)
         QStringLiteral("/p"), QStringLiteral("/l1::/l2:"),
         {QStringLiteral("/s1"), QStringLiteral("/l1")}, QStringLiteral("/b1:/p:/b2"));
     EXPECT_EQ(folders, (QStringList{"/p", "/l1", "/l2", "/s1", "/b1", "/b2"}));
+}
+
+TEST_F(FindLibrary, AnInstalledProgramFindsItsLibraryInThePrivateFolder)
+{
+    // <prefix>/bin with the library in <prefix>/lib/tessavane, as "cmake --install" leaves it.
+    const QString bin = folder("prefix/bin");
+    QDir().mkpath(bin);
+    EXPECT_FALSE(platform::isInstalledProgramFolder(bin)); // no library anywhere
+    const QString privateFolder = platform::privateLibraryFolder(bin);
+    EXPECT_EQ(privateFolder, folder("prefix/lib/tessavane"));
+    touch(privateFolder + QStringLiteral("/libkovar.so"));
+    EXPECT_TRUE(platform::isInstalledProgramFolder(bin));
+    EXPECT_EQ(platform::findLibrary(QStringLiteral("kovar.dll"), {bin, privateFolder}),
+              privateFolder + QStringLiteral("/libkovar.so"));
+
+    // A library beside the program (the build tree, a self-contained copy) wins.
+    touch(bin + QStringLiteral("/libkovar.so"));
+    EXPECT_FALSE(platform::isInstalledProgramFolder(bin));
+    EXPECT_FALSE(platform::isInstalledProgramFolder(bin + QStringLiteral("/libkovar.so")));
+    EXPECT_EQ(platform::findLibrary(QStringLiteral("kovar.dll"), {bin, privateFolder}),
+              bin + QStringLiteral("/libkovar.so"));
+}
+
+TEST(LibrarySearchFolders, TheRunningProgramAlsoSearchesItsPrivateFolder)
+{
+    const QStringList folders = platform::librarySearchFolders();
+    ASSERT_GE(folders.size(), 2);
+    EXPECT_TRUE(folders.contains(platform::privateLibraryFolder(folders.first())));
 }
 
 TEST(SystemLibraryFolders, FollowsIncludesAndEndsWithTheDefaultFolders)
