@@ -47,8 +47,9 @@ TEST(SnowCount, IsTheNumberOfDrawsTheWinterPassMakes)
         const std::uint64_t counted = texset::countSnowedTriples(
             reinterpret_cast<const std::uint8_t *>(pixels.data()), pixels.size(), threshold);
         EXPECT_EQ(texset::snowStateAfter(1, counted), noise.state()) << threshold;
-        if (threshold == 255)
+        if (threshold == 255) {
             EXPECT_EQ(counted, 0u);
+        }
     }
 }
 
