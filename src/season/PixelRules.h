@@ -63,6 +63,64 @@ inline Pixel fallPixel(Pixel p, int amount)
                  clampChannel(clampChannel(p.red + 2 * a) + a)};
 }
 
+// Water in the texture's mask: alpha below 128 is transparent. The spring and hard-winter rules
+// leave water pixels as they are, as they leave blue-dominant ones.
+inline bool isWater(std::uint8_t alpha)
+{
+    return alpha < 128;
+}
+
+// Spring (amount a, 0 to 25): young growth is a fresher, lighter green than summer's, while
+// bare ground (ploughed soil, tracks, roofs: red at or above green) stays as it is. How green a
+// pixel is decides how much it changes: w = green - red + 8, limited to 0..16, so soil (red 8
+// or more above green) gets nothing and vegetation (green 8 or more above red) all of it, with
+// no hard edge between them. At full weight green rises by 2a and blue falls by a (fresher,
+// more saturated) and red by a / 2. The sums are limited to 0..255.
+inline Pixel springPixel(Pixel p, std::uint8_t alpha, int amount)
+{
+    if (isWater(alpha) || isBlueDominant(p))
+        return p;
+    const long long w =
+        p.green - p.red + 8 < 0 ? 0 : (p.green - p.red + 8 > 16 ? 16 : p.green - p.red + 8);
+    const long long a = amount;
+    return Pixel{clampChannel(p.blue - a * w / 16), clampChannel(p.green + 2 * a * w / 16),
+                 clampChannel(p.red - a * w / 32)};
+}
+
+// Hard winter (snow setting T, 0 to 255, as winter's: lower means more deep snow): all land
+// lies under snow, and what stands out of it or is cleared shows as darker texture. Channels
+// are raised by 30 and their integer mean taken, as in winter; then, first match:
+//   - Grey (the raised channels within 24 of each other: asphalt, concrete, slate roofs):
+//     cleared or trodden, a light grey that keeps its brightness, v = 128 + mean / 2.
+//   - Brighter than T: deep snow, v = 255 - (r mod 20) with r the next draw of the hard-winter
+//     generator, one draw per such pixel.
+//   - Not brighter than T (forest, hedges, shadows): trees and dark ground standing out of
+//     the snow, each raised channel taken 60 % of the way to white, so their structure shows
+//     through.
+inline Pixel hardWinterPixel(Pixel p, std::uint8_t alpha, int threshold, SnowNoise &noise)
+{
+    if (isWater(alpha) || isBlueDominant(p))
+        return p;
+    const int red = p.red + 30 > 255 ? 255 : p.red + 30;
+    const int green = p.green + 30 > 255 ? 255 : p.green + 30;
+    const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
+    const int brightness = (red + green + blue) / 3;
+    const int highest = red > green ? (red > blue ? red : blue) : (green > blue ? green : blue);
+    const int lowest = red < green ? (red < blue ? red : blue) : (green < blue ? green : blue);
+    if (highest - lowest < 24) {
+        const auto v = static_cast<std::uint8_t>(128 + brightness / 2);
+        return Pixel{v, v, v};
+    }
+    if (brightness > threshold) {
+        const auto v = static_cast<std::uint8_t>(255 - noise.draw() % 20);
+        return Pixel{v, v, v};
+    }
+    const auto towardWhite = [](int c) {
+        return static_cast<std::uint8_t>(c + (255 - c) * 6 / 10);
+    };
+    return Pixel{towardWhite(blue), towardWhite(green), towardWhite(red)};
+}
+
 // The rules applied in place to `count` whole blue, green, red triples starting at `bgr`.
 template <class Rule> inline void transformTriples(std::uint8_t *bgr, std::size_t count, Rule rule)
 {

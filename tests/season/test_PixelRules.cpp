@@ -101,6 +101,60 @@ TEST(FallPixel, ShiftsTowardBrownLimitingEachStep)
         EXPECT_EQ(season::fallPixel(c.in, c.amount), c.expected) << c.name;
 }
 
+TEST(SpringPixel, GreensVegetationKeepsBareGroundAndWater)
+{
+    const struct
+    {
+        const char *name;
+        Pixel in;
+        std::uint8_t alpha;
+        int amount;
+        Pixel expected;
+    } cases[] = {
+        {"VegetationFullWeight", rgb(60, 100, 50), 255, 10, rgb(55, 120, 40)},
+        {"HalfWeightAtEqualRedAndGreen", rgb(100, 100, 50), 255, 10, rgb(98, 110, 45)},
+        {"BareSoilUnchanged", rgb(150, 120, 90), 255, 25, rgb(150, 120, 90)},
+        {"AmountZeroUnchanged", rgb(60, 100, 50), 255, 0, rgb(60, 100, 50)},
+        {"LimitedTo255And0", rgb(20, 250, 5), 255, 25, rgb(8, 255, 0)},
+        {"WaterUnchanged", rgb(60, 100, 50), 127, 25, rgb(60, 100, 50)},
+        {"AlphaAt128IsLand", rgb(60, 100, 50), 128, 10, rgb(55, 120, 40)},
+        {"BlueDominantUnchanged", rgb(10, 20, 30), 255, 25, rgb(10, 20, 30)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(season::springPixel(c.in, c.alpha, c.amount), c.expected) << c.name;
+}
+
+TEST(HardWinterPixel, SnowsAllLandKeepingDarkAndGreyStructure)
+{
+    const Pixel snow1 = rgb(249, 249, 249); // 255 - 346 % 20
+    const struct
+    {
+        const char *name;
+        Pixel in;
+        std::uint8_t alpha;
+        int threshold;
+        Pixel expected;
+        int draws;
+    } cases[] = {
+        {"BrightFieldDeepSnow", rgb(150, 170, 90), 255, 110, snow1, 1},
+        {"GreyRoadLightGrey", rgb(100, 100, 100), 255, 110, rgb(193, 193, 193), 0},
+        {"GreyDarkerThanThresholdStillGrey", rgb(50, 45, 40), 255, 255, rgb(165, 165, 165), 0},
+        {"ForestTowardWhite", rgb(40, 80, 30), 255, 110, rgb(181, 197, 177), 0},
+        {"T255NothingDeep", rgb(225, 200, 150), 255, 255, rgb(255, 245, 225), 0},
+        {"WaterUnchanged", rgb(150, 170, 90), 0, 0, rgb(150, 170, 90), 0},
+        {"BlueDominantUnchanged", rgb(10, 20, 30), 255, -1000, rgb(10, 20, 30), 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        season::SnowNoise noise;
+        EXPECT_EQ(season::hardWinterPixel(c.in, c.alpha, c.threshold, noise), c.expected);
+        season::SnowNoise reference;
+        for (int i = 0; i < c.draws; ++i)
+            reference.draw();
+        EXPECT_EQ(noise.state(), reference.state()) << "draws made";
+    }
+}
+
 TEST(TruncateAdjustment, TowardZeroSaturating)
 {
     using Case = std::pair<double, int>;

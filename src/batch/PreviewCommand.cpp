@@ -1,0 +1,119 @@
+// tessavane-batch preview: a PNG of one tile's seasons side by side, to judge strengths by eye.
+#include "batch/PreviewCommand.h"
+
+#include "batch/BatchCommand.h"
+#include "batch/BatchOptions.h"
+#include "preview/SeasonPreview.h"
+#include "season/Adjustment.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace batch {
+
+namespace {
+
+struct Strength
+{
+    const char *option;
+    season::Season season;
+    int lowest;
+    int highest;
+    int fallback;
+};
+
+const Strength kStrengths[] = {
+    {"snow", season::Season::Winter, season::lowestAdjustment, season::highestSnowThreshold,
+     season::defaultSnowThreshold},
+    {"fall", season::Season::Fall, season::lowestAdjustment, season::highestFallAmount,
+     season::defaultFallAmount},
+    {"spring", season::Season::Spring, season::lowestSpringAmount, season::highestSpringAmount,
+     season::defaultSpringAmount},
+};
+
+int parseStrength(const Strength &s, const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < s.lowest || value > s.highest)
+        throw UsageError(QStringLiteral("--%1: \"%2\" is not a number from %3 to %4")
+                             .arg(QLatin1String(s.option), text)
+                             .arg(s.lowest)
+                             .arg(s.highest)
+                             .toStdString());
+    return season::truncateAdjustment(value);
+}
+
+} // namespace
+
+int runPreviewCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    (void)out;
+    try {
+        QCommandLineParser parser;
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        std::vector<QCommandLineOption> options;
+        for (const Strength &s : kStrengths)
+            options.emplace_back(QString::fromLatin1(s.option), QString(), QStringLiteral("value"));
+        const QCommandLineOption sweep(QStringLiteral("sweep"), QString(), QStringLiteral("name"));
+        for (const auto &o : options)
+            parser.addOption(o);
+        parser.addOption(sweep);
+        if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments))
+            throw UsageError(parser.errorText().toStdString());
+
+        int strengths[3];
+        for (int k = 0; k < 3; ++k)
+            strengths[k] = parser.isSet(options[k])
+                               ? parseStrength(kStrengths[k], parser.value(options[k]))
+                               : kStrengths[k].fallback;
+        const int hardWinter =
+            parser.isSet(options[0]) ? strengths[0] : season::defaultHardWinterThreshold;
+
+        QStringList positional = parser.positionalArguments();
+        std::vector<preview::Panel> panels{{std::nullopt, 0}};
+        if (parser.isSet(sweep)) {
+            const QString name = parser.value(sweep).toLower();
+            std::optional<season::Season> swept;
+            if (name == QLatin1String("snow") || name == QLatin1String("winter"))
+                swept = season::Season::Winter;
+            else if (name == QLatin1String("fall"))
+                swept = season::Season::Fall;
+            else if (name == QLatin1String("spring"))
+                swept = season::Season::Spring;
+            else if (name == QLatin1String("hardwinter"))
+                swept = season::Season::HardWinter;
+            else
+                throw UsageError(QStringLiteral("--sweep: unknown strength \"%1\": use snow, fall, "
+                                                "spring or hardwinter")
+                                     .arg(parser.value(sweep))
+                                     .toStdString());
+            if (positional.isEmpty())
+                throw UsageError("--sweep: expected NAME FROM:TO:STEP");
+            for (int v : preview::parseSweep(positional.takeFirst()))
+                panels.push_back({swept, v});
+        } else {
+            panels.push_back({season::Season::Winter, strengths[0]});
+            panels.push_back({season::Season::Fall, strengths[1]});
+            panels.push_back({season::Season::Spring, strengths[2]});
+            panels.push_back({season::Season::HardWinter, hardWinter});
+        }
+        if (positional.size() != 2)
+            throw UsageError(QStringLiteral("preview: expected TILE OUT.png, got %1 argument%2")
+                                 .arg(positional.size())
+                                 .arg(positional.size() == 1 ? "" : "s")
+                                 .toStdString());
+        const preview::SummerTile tile = preview::readSummerTile(positional[0]);
+        preview::writePng(preview::renderPreview(tile, panels), positional[1]);
+        return AllWritten;
+    } catch (const UsageError &e) {
+        std::fprintf(err, "tessavane-batch: %s (see --help)\n", e.what());
+        return BadUsage;
+    } catch (const std::exception &e) {
+        std::fprintf(err, "tessavane-batch: %s\n", e.what());
+        return SomeFailed;
+    }
+}
+
+} // namespace batch

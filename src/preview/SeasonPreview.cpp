@@ -1,0 +1,169 @@
+// A picture to judge seasons by: a tile's seasons side by side at 1:1, each labelled.
+#include "preview/SeasonPreview.h"
+
+#include "convlib/BitmapReader.h"
+#include "convlib/Error.h"
+#include "convlib/FileIo.h"
+#include "platform/Error.h"
+#include "season/PixelRules.h"
+
+#include <QFile>
+#include <QFont>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace preview {
+
+namespace {
+
+constexpr int kLabelHeight = 20;
+constexpr int kGap = 8;
+const QColor kBackground(48, 48, 48);
+const QColor kLabelColour(235, 235, 235);
+
+// The panel's pixels in place over a copy of the tile's colour.
+std::vector<std::uint8_t> seasonPixels(const SummerTile &tile, const Panel &panel)
+{
+    std::vector<std::uint8_t> bgr = tile.bgr;
+    if (!panel.season)
+        return bgr;
+    season::SnowNoise noise;
+    const std::size_t count = bgr.size() / 3;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t *at = &bgr[3 * i];
+        const season::Pixel in{at[0], at[1], at[2]};
+        season::Pixel out = in;
+        switch (*panel.season) {
+        case season::Season::Winter:
+            out = season::winterPixel(in, panel.strength, noise);
+            break;
+        case season::Season::Fall:
+            out = season::fallPixel(in, panel.strength);
+            break;
+        case season::Season::Spring:
+            out = season::springPixel(in, tile.alpha[i], panel.strength);
+            break;
+        case season::Season::HardWinter:
+            out = season::hardWinterPixel(in, tile.alpha[i], panel.strength, noise);
+            break;
+        }
+        at[0] = out.blue;
+        at[1] = out.green;
+        at[2] = out.red;
+    }
+    return bgr;
+}
+
+// Water is shown half way to a clear blue, so the mask is seen where the texture is black.
+QRgb shown(const std::uint8_t *bgr, std::uint8_t alpha)
+{
+    if (!season::isWater(alpha))
+        return qRgb(bgr[2], bgr[1], bgr[0]);
+    return qRgb((bgr[2] + 40) / 2, (bgr[1] + 110) / 2, (bgr[0] + 220) / 2);
+}
+
+} // namespace
+
+SummerTile readSummerTile(const QString &path)
+{
+    const std::string file = QFile::encodeName(path).toStdString();
+    try {
+        const std::vector<std::uint8_t> bytes = kovar::readFileBytes(file);
+        const kovar::Image image = kovar::decodeBitmap(bytes, file);
+        SummerTile tile;
+        tile.width = int(image.width());
+        tile.height = int(image.height());
+        tile.bgr.resize(std::size_t(tile.width) * tile.height * 3);
+        tile.alpha.resize(std::size_t(tile.width) * tile.height);
+        std::size_t i = 0;
+        for (int y = tile.height - 1; y >= 0; --y)
+            for (int x = 0; x < tile.width; ++x, ++i) {
+                const std::uint8_t *rgba = image.pixel(x, y);
+                tile.bgr[3 * i] = rgba[2];
+                tile.bgr[3 * i + 1] = rgba[1];
+                tile.bgr[3 * i + 2] = rgba[0];
+                tile.alpha[i] = rgba[3];
+            }
+        return tile;
+    } catch (const kovar::Error &e) {
+        throw platform::Error(e.what());
+    }
+}
+
+QString panelLabel(const Panel &panel)
+{
+    if (!panel.season)
+        return QStringLiteral("summer");
+    return QStringLiteral("%1 %2")
+        .arg(QString::fromLatin1(season::seasonName(*panel.season)))
+        .arg(panel.strength);
+}
+
+QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
+{
+    const int count = int(panels.size());
+    QImage sheet(count * tile.width + (count + 1) * kGap, tile.height + kLabelHeight + 2 * kGap,
+                 QImage::Format_RGB32);
+    sheet.fill(kBackground);
+    QPainter painter(&sheet);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.setPen(kLabelColour);
+    for (int p = 0; p < count; ++p) {
+        const int left = kGap + p * (tile.width + kGap);
+        const int top = kGap + kLabelHeight;
+        painter.drawText(QRect(left, kGap, tile.width, kLabelHeight - 4),
+                         Qt::AlignLeft | Qt::AlignVCenter, panelLabel(panels[p]));
+        const std::vector<std::uint8_t> bgr = seasonPixels(tile, panels[p]);
+        QImage panel(tile.width, tile.height, QImage::Format_RGB32);
+        std::size_t i = 0;
+        for (int y = tile.height - 1; y >= 0; --y) {
+            auto *row = reinterpret_cast<QRgb *>(panel.scanLine(y));
+            for (int x = 0; x < tile.width; ++x, ++i)
+                row[x] = shown(&bgr[3 * i], tile.alpha[i]);
+        }
+        painter.drawImage(left, top, panel);
+    }
+    painter.end();
+    return sheet;
+}
+
+std::vector<int> parseSweep(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool ok = parts.size() == 3;
+    int values[3] = {};
+    for (int k = 0; ok && k < 3; ++k)
+        values[k] = parts[k].trimmed().toInt(&ok);
+    const auto [from, to, step] = values;
+    if (!ok || step <= 0 || from > to)
+        throw platform::Error(
+            QStringLiteral("sweep \"%1\" is not FROM:TO:STEP (integers, FROM <= TO, STEP > 0)")
+                .arg(text)
+                .toStdString());
+    if ((static_cast<long long>(to) - from) / step + 1 > 32)
+        throw platform::Error(
+            QStringLiteral("sweep \"%1\" gives more than 32 pictures").arg(text).toStdString());
+    std::vector<int> strengths;
+    for (long long v = from; v <= to; v += step)
+        strengths.push_back(int(v));
+    return strengths;
+}
+
+void writePng(const QImage &image, const QString &path)
+{
+    QSaveFile file(path);
+    QImageWriter writer(&file, "png");
+    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
+        const QString reason = writer.error() != QImageWriter::UnknownError ? writer.errorString()
+                                                                            : file.errorString();
+        file.cancelWriting();
+        throw platform::Error(
+            QStringLiteral("%1: cannot write the picture: %2").arg(path, reason).toStdString());
+    }
+}
+
+} // namespace preview
