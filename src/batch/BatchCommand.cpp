@@ -2,6 +2,7 @@
 #include "batch/BatchCommand.h"
 
 #include "batch/BatchOptions.h"
+#include "batch/PreviewCommand.h"
 #include "batch/Progress.h"
 #include "batch/StopRequest.h"
 #include "platform/FileMask.h"
@@ -159,6 +160,9 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
 
 int runBatchCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
+    if (!arguments.isEmpty() &&
+        arguments.constFirst().compare(QLatin1String("preview"), Qt::CaseInsensitive) == 0)
+        return runPreviewCommand(arguments.mid(1), out, err);
     try {
         const BatchOptions options = parseBatchOptions(arguments);
         if (options.help) {

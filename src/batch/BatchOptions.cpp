@@ -124,6 +124,8 @@ QString batchHelpText()
 {
     return QStringLiteral(
         "Usage: tessavane-batch winter|fall [options] SOURCE DEST\n"
+        "       tessavane-batch preview [--snow N] [--fall N] [--spring N]\n"
+        "                       [--sweep snow|fall|spring|hardwinter FROM:TO:STEP] TILE OUT.png\n"
         "\n"
         "Makes the winter or fall version of every summer texture in SOURCE (the files\n"
         "named ???????????????su.bmp, letter case ignored) and writes it into DEST, named\n"
@@ -144,6 +146,11 @@ QString batchHelpText()
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
         "  -h, --help     show this text\n"
         "  --version      show the program's version (the one the About dialog shows)\n"
+        "\n"
+        "preview writes one PNG of TILE's seasons side by side at 1:1 (summer, winter,\n"
+        "fall, spring, hard winter), each labelled with its strength, water tinted blue;\n"
+        "--sweep shows one season at the strengths FROM to TO in steps of STEP instead.\n"
+        "Spring: 0 to 25, default 10. Hard winter takes --snow, default 110.\n"
         "\n"
         "Files are converted in memory; each output is written beside its target under a\n"
         "hidden temporary name, flushed to the disk and renamed over the target, and is\n"

@@ -7,6 +7,7 @@
 #include "season/Adjustment.h"
 
 #include <QCommandLineParser>
+#include <QGuiApplication>
 
 #include <cmath>
 
@@ -50,6 +51,10 @@ int parseStrength(const Strength &s, const QString &text)
 int runPreviewCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
     (void)out;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        std::fprintf(err, "tessavane-batch: preview: needs the GUI module (no QGuiApplication)\n");
+        return SomeFailed;
+    }
     try {
         QCommandLineParser parser;
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -91,7 +96,13 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *out, std::FILE *e
                                      .toStdString());
             if (positional.isEmpty())
                 throw UsageError("--sweep: expected NAME FROM:TO:STEP");
-            for (int v : preview::parseSweep(positional.takeFirst()))
+            std::vector<int> strengths;
+            try {
+                strengths = preview::parseSweep(positional.takeFirst());
+            } catch (const platform::Error &e) {
+                throw UsageError(std::string("--sweep: ") + e.what());
+            }
+            for (int v : strengths)
                 panels.push_back({swept, v});
         } else {
             panels.push_back({season::Season::Winter, strengths[0]});

@@ -3,6 +3,11 @@
 #include "batch/StopRequest.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstring>
+#include <memory>
+#include <strings.h>
 
 #include <cstdio>
 
@@ -16,7 +21,12 @@ int main(int argc, char **argv)
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     int status = 0;
     {
-        QCoreApplication app(argc, argv);
+        // The preview draws its labels, which takes the GUI module's fonts; it needs no display.
+        const bool preview = argc > 1 && strcasecmp(argv[1], "preview") == 0;
+        if (preview && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::unique_ptr<QCoreApplication> app(preview ? new QGuiApplication(argc, argv)
+                                                      : new QCoreApplication(argc, argv));
         QStringList arguments = QCoreApplication::arguments();
         arguments.removeFirst();
         status = batch::runBatchCommand(arguments, stdout, stderr);

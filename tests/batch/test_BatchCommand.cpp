@@ -2,10 +2,12 @@
 #include "TextureFiles.h"
 
 #include "platform/SettingsStore.h"
+#include "preview/SeasonPreview.h"
 #include "season/ConversionSteps.h"
 #include "season/SeasonPass.h"
 #include "season/WorkingFiles.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -585,6 +587,68 @@ TEST_F(BatchCommand, TwoRunsIntoOneFolderBothWriteWholeFiles)
         ASSERT_TRUE(name.ends_with("fa.bmp")) << "left behind: " << name;
         EXPECT_EQ(readBytes(dest(name)), output) << name;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
+{
+    const QString tile = QStringLiteral(TESSAVANE_SOURCE_DIR "/samples/030123210321200su.bmp");
+    const QString sheetPath = QString::fromStdString(dest("seasons.png").string());
+    const Outcome r = run({"preview", "--snow", "60", tile, sheetPath});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage sheet(sheetPath);
+    // Summer and four seasons, 256 x 256 each, 8 pixels apart, below a 20-pixel label.
+    ASSERT_EQ(sheet.size(), QSize(5 * 256 + 6 * 8, 256 + 20 + 2 * 8));
+
+    // Blue-dominant pixels look the same in every panel, water (alpha below 128) in spring
+    // and hard winter too (winter and fall judge by colour alone); land changes in every
+    // season.
+    const preview::SummerTile summer = preview::readSummerTile(tile);
+    auto at = [&](int panel, int i) {
+        const int x = i % 256;
+        const int y = 255 - i / 256; // the tile's rows are bottom-up
+        return sheet.pixel(8 + panel * (256 + 8) + x, 8 + 20 + y);
+    };
+    int water = 0;
+    int changed[5] = {};
+    for (int i = 0; i < 256 * 256; ++i) {
+        const std::uint8_t *bgr = &summer.bgr[3 * std::size_t(i)];
+        const bool blue = bgr[0] > bgr[1] && bgr[0] > bgr[2];
+        water += summer.alpha[i] < 128;
+        for (int panel = 1; panel < 5; ++panel) {
+            if (blue || (panel >= 3 && summer.alpha[i] < 128))
+                ASSERT_EQ(at(panel, i), at(0, i)) << "panel " << panel << " pixel " << i;
+            else
+                changed[panel] += at(panel, i) != at(0, i);
+        }
+    }
+    EXPECT_GT(water, 1000) << "the sample should hold water";
+    for (int panel = 1; panel < 5; ++panel)
+        EXPECT_GT(changed[panel], 10000) << "panel " << panel;
+
+    // A sweep: summer, then one panel per strength.
+    const Outcome sweep = run({"preview", "--sweep", "snow", "40:160:40", tile, sheetPath});
+    ASSERT_EQ(sweep.status, 0) << sweep.err;
+    EXPECT_EQ(QImage(sheetPath).width(), 5 * 256 + 6 * 8);
+    for (const QStringList &bad :
+         {QStringList{"--sweep", "snow", "9:1:1", tile, sheetPath},
+          QStringList{"--sweep", "rain", "1:9:1", tile, sheetPath},
+          QStringList{"--spring", "26", tile, sheetPath}, QStringList{tile}}) {
+        const Outcome refused = run(QStringList{"preview"} + bad);
+        EXPECT_EQ(refused.status, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(contains(refused.err, "see --help")) << refused.err;
+    }
+    const Outcome missing = run({"preview", tile + ".gone", sheetPath});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(contains(missing.err, "su.bmp.gone")) << missing.err;
+
+    using season::Season;
+    EXPECT_EQ(preview::panelLabel({std::nullopt, 0}), "summer");
+    EXPECT_EQ(preview::panelLabel({Season::Winter, 70}), "winter 70");
+    EXPECT_EQ(preview::panelLabel({Season::HardWinter, 110}), "hard winter 110");
 }
 
 } // namespace

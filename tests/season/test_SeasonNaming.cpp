@@ -21,6 +21,8 @@ TEST(SeasonOutputName, ReplacesLetters16And17ByPosition)
     for (const NameCase &c : {
              NameCase{"abcdefghijklmnoSU.BMP", Season::Winter, false, "abcdefghijklmnowi.BMP"},
              NameCase{"abcdefghijklmnosu.bmp", Season::Fall, false, "abcdefghijklmnofa.bmp"},
+             NameCase{"abcdefghijklmnosu.bmp", Season::Spring, false, "abcdefghijklmnosp.bmp"},
+             NameCase{"abcdefghijklmnoSU.BMP", Season::HardWinter, false, "abcdefghijklmnohw.BMP"},
              NameCase{"abcdefghijklmnosu.bmp", Season::Winter, true, "abcdefghijklmnosu.bmp"},
              NameCase{"abc.bmp", Season::Fall, true, "abc.bmp"},
              NameCase{"abcdefghijklmnosu", Season::Winter, false, "abcdefghijklmnowi"},
