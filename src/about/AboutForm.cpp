@@ -88,7 +88,10 @@ void place(QWidget *control, int left, int top, int width, int height)
 
 QLabel *wrappedLabel(QWidget *parent, const QString &text, Qt::Alignment alignment)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(parent);
+    // Texts are shown as written, never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setWordWrap(true);
     label->setAlignment(alignment);
     return label;
@@ -107,6 +110,8 @@ TMButton *pictureButton(QWidget *parent, const QString &picture, const QString &
     button->setBitmap(QImage(picture));
     button->setBorder(false);
     button->setStretch(false);
+    // The page shows around the picture, with no button-coloured plate.
+    button->setParentColor(true);
     button->setToolTip(hint);
     return button;
 }
@@ -173,7 +178,9 @@ void TAboutForm::createControls()
     place(ExeButton1, 24, 24, 104, 40);
     ExeButton1->setDown(true);
     ExeButton1->setAuto(true);
+    ExeButton1->setParentColor(true);
     Label2 = new QLabel(TabSheet1);
+    Label2->setTextFormat(Qt::PlainText);
     place(Label2, 136, 36, 57, 13);
     Label1 = wrappedLabel(TabSheet1, QString(), Qt::AlignLeft | Qt::AlignTop);
     place(Label1, 24, 80, 225, 185);
@@ -244,6 +251,7 @@ void TAboutForm::createControls()
     MButton1->setBitmap(QImage(QStringLiteral(":/about/picture.png")));
     MButton1->setBorder(false);
     MButton1->setStretch(false);
+    MButton1->setParentColor(true);
     Button1 = new QPushButton(QStringLiteral("Close"), this);
     place(Button1, 296, 240, 105, 25);
     MButton1->raise();

@@ -27,7 +27,10 @@ void TApplication::showError(const std::exception &error) const
 std::unique_ptr<QMessageBox>
 TApplication::makeErrorBox(const QString &title, const std::exception &error, QWidget *parent)
 {
-    return std::make_unique<QMessageBox>(QMessageBox::Critical, title,
-                                         QString::fromUtf8(error.what()) + QLatin1Char('.'),
-                                         QMessageBox::Ok, parent);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, title,
+                                             QString::fromUtf8(error.what()) + QLatin1Char('.'),
+                                             QMessageBox::Ok, parent);
+    // Messages name files and folders, whose names may look like markup.
+    box->setTextFormat(Qt::PlainText);
+    return box;
 }

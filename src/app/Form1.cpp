@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -28,7 +29,9 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <filesystem>
 
@@ -122,10 +125,12 @@ void TForm1::createControls()
     place(Image2, 184, 32, 256, 256);
     Label1 = new QLabel(QStringLiteral("Snow Setting for Winter"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
     place(Label1, 272, 300, 112, 13);
     Label1->adjustSize();
     Label2 = new QLabel(QStringLiteral("Adjustment for Fall"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setTextFormat(Qt::PlainText);
     place(Label2, 272, 332, 86, 13);
     Label2->adjustSize();
     Image3 = new TImage(this);
@@ -206,6 +211,8 @@ void TForm1::createControls()
     about->setObjectName(QStringLiteral("about"));
     place(about, 192, 520, 73, 25);
 
+    addToolTips();
+
     // Links between the controls that need no handler.
     DriveComboBox1->setDirList(DirectoryListBox1);
     DirectoryListBox1->setFileList(FileListBox1);
@@ -224,6 +231,51 @@ void TForm1::createControls()
                                     CreateSU,     HideAll, about};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void TForm1::addToolTips()
+{
+    const QString snow = QStringLiteral(
+        "Snow setting for winter, 0 to 255: every pixel brighter than this becomes snow.\n"
+        "Lower gives more snow, higher less. Takes effect at the next preview or set.");
+    const QString fall = QStringLiteral(
+        "Adjustment for fall, 0 to 25: how far the colours shift towards brown.\n"
+        "0 leaves them as they are, higher browns more. Takes effect at the next preview or "
+        "set.");
+    for (QWidget *control : {static_cast<QWidget *>(NumEdit1), static_cast<QWidget *>(UpDown1),
+                             static_cast<QWidget *>(Label1)})
+        control->setToolTip(snow);
+    for (QWidget *control : {static_cast<QWidget *>(NumEdit2), static_cast<QWidget *>(UpDown2),
+                             static_cast<QWidget *>(Label2)})
+        control->setToolTip(fall);
+    Button3->setToolTip(QStringLiteral(
+        "Write the winter version of every texture in the list into the destination folder,\n"
+        "named with \"wi\" in place of \"su\" (an existing file of that name is replaced)."));
+    Button5->setToolTip(QStringLiteral(
+        "Write the fall version of every texture in the list into the destination folder,\n"
+        "named with \"fa\" in place of \"su\" (an existing file of that name is replaced)."));
+    CreateSU->setToolTip(QStringLiteral(
+        "Texture sets keep the summer name (\"su\") instead of \"wi\" or \"fa\".\n"
+        "With the destination equal to the source folder this replaces the summer textures."));
+    View->setToolTip(
+        QStringLiteral("Make the three previews again from the selected texture with the current "
+                       "adjustments."));
+    FileListBox1->setToolTip(
+        QStringLiteral("The summer textures of the folder above; select one to preview it."));
+    const QString destination =
+        QStringLiteral("The folder where \"Create Winter Texture set\" and \"Create Fall "
+                       "Texture set\" write.");
+    for (QWidget *control :
+         {static_cast<QWidget *>(GroupBox1), static_cast<QWidget *>(DriveComboBox2),
+          static_cast<QWidget *>(DirectoryListBox2)})
+        control->setToolTip(destination);
+    Image1->setToolTip(QStringLiteral("Summer: the colour part of the selected texture."));
+    Image2->setToolTip(
+        QStringLiteral("Winter preview. Double-click to save it as a texture under a name "
+                       "you choose."));
+    Image3->setToolTip(
+        QStringLiteral("Fall preview. Double-click to save it as a texture under a name "
+                       "you choose."));
 }
 
 void TForm1::wireEvents()
@@ -309,12 +361,25 @@ void TForm1::ViewClick()
     const QString texture = FileListBox1->FileName();
     if (texture.isEmpty())
         return;
-    season::forTexture(toPath(texture), [&] {
-        season::convertToWorkingFiles(m_work, toPath(texture));
-        Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
-        Button2Click();
-        Button6Click();
-    });
+    try {
+        season::forTexture(toPath(texture), [&] {
+            season::convertToWorkingFiles(m_work, toPath(texture));
+            Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
+            Button2Click();
+            Button6Click();
+        });
+    } catch (...) {
+        // The list already highlights the new texture: previews of the previous one must not
+        // pass for it, nor be saved under its name.
+        clearPreviews();
+        throw;
+    }
+}
+
+void TForm1::clearPreviews()
+{
+    for (TImage *preview : {Image1, Image2, Image3})
+        preview->clear();
 }
 
 void TForm1::Button2Click()
@@ -338,6 +403,23 @@ TImage *TForm1::seasonImage(season::Season season) const
 
 void TForm1::makeTextureSet(season::Season season)
 {
+    // While the set runs only the colour preview and the season preview are painted: every
+    // other control waits until the set ends. What the click that started the set left to
+    // paint (the pressed button, the focus) is shown first, once.
+    QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+    QList<QPointer<QWidget>> held;
+    for (QWidget *control : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (control != Image1 && control != seasonImage(season) && control->updatesEnabled()) {
+            control->setUpdatesEnabled(false);
+            held << control;
+        }
+    }
+    const auto release = qScopeGuard([&held] {
+        for (const QPointer<QWidget> &control : held)
+            if (control)
+                control->setUpdatesEnabled(true);
+    });
+
     for (int i = 0; i < FileListBox1->count(); ++i) {
         FileListBox1->selectItem(i);
         const QString name = FileListBox1->item(i)->text();
@@ -367,6 +449,9 @@ void TForm1::Button5Click()
 
 void TForm1::Image2DblClick(QObject *Sender)
 {
+    // Without a current preview there is nothing to save.
+    if ((Sender == Image2 || Sender == Image3) && static_cast<TImage *>(Sender)->pixmap().isNull())
+        return;
     if (!save.execute(save))
         return;
     const QString chosen = save.fileName;

@@ -108,9 +108,11 @@ class TForm1 : public QWidget
 
   private:
     void createControls();
+    void addToolTips();
     void wireEvents();
     void constructionStep(const FormEnvironment &environment);
     void makeTextureSet(season::Season season);
+    void clearPreviews();
     TImage *seasonImage(season::Season season) const;
 
     QString m_programFolder;

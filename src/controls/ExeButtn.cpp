@@ -139,8 +139,9 @@ void TExeButton::paintEvent(QPaintEvent *)
     if (!label.isEmpty()) {
         const QFontMetrics metrics(font());
         const int y = (h - metrics.height()) / 2;
-        painter.fillRect(QRect(left, y, metrics.horizontalAdvance(label), metrics.height()),
-                         Color());
+        if (!m_parentColor)
+            painter.fillRect(QRect(left, y, metrics.horizontalAdvance(label), metrics.height()),
+                             Color());
         painter.setPen(palette().color(QPalette::ButtonText));
         painter.drawText(left, y + metrics.ascent(), label);
     }

@@ -48,6 +48,7 @@ TFileListBox::TFileListBox(QWidget *parent) : QListWidget(parent)
     } catch (const platform::Error &) {
         // An unreadable working folder leaves the list empty until a folder is set.
         m_directory = start;
+        m_readable = false;
     }
 }
 
@@ -55,6 +56,11 @@ void TFileListBox::setMask(const QString &mask)
 {
     if (mask == m_mask)
         return;
+    if (!m_readable) {
+        // Nothing to read again: the new mask applies from the next folder set.
+        m_mask = mask;
+        return;
+    }
     read(m_directory, mask);
 }
 
@@ -63,7 +69,7 @@ void TFileListBox::setDirectory(const QString &folder)
     if (folder.isEmpty())
         return;
     const QString path = QDir::cleanPath(QDir(m_directory).absoluteFilePath(folder));
-    if (path == m_directory)
+    if (path == m_directory && m_readable)
         return;
     read(path, m_mask);
 }
@@ -74,6 +80,7 @@ void TFileListBox::read(const QString &folder, const QString &mask)
     const QStringList names = platform::listMatchingFiles(folder, mask);
     m_directory = folder;
     m_mask = mask;
+    m_readable = true;
     {
         const QScopedValueRollback quiet(m_quiet, true);
         clear();
@@ -119,6 +126,16 @@ void TFileListBox::selectItem(int index)
     }
 }
 
+void TFileListBox::mouseMoveEvent(QMouseEvent *event)
+{
+    // Dragging with another button selects nothing either.
+    if (event->buttons() != Qt::NoButton && !(event->buttons() & Qt::LeftButton)) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseMoveEvent(event);
+}
+
 void TFileListBox::userSelected()
 {
     const int row = selectedIndex();
@@ -128,8 +145,24 @@ void TFileListBox::userSelected()
     emit changed();
 }
 
+QItemSelectionModel::SelectionFlags TFileListBox::selectionCommand(const QModelIndex &index,
+                                                                   const QEvent *event) const
+{
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    // An entry stays selected until another is chosen: Ctrl+click and Ctrl+Space, which
+    // would deselect it, leave it as it is.
+    if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}
+
 void TFileListBox::mousePressEvent(QMouseEvent *event)
 {
+    // Only the left button selects; the others leave the selection and the preview alone.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     QListWidget::mousePressEvent(event);
     // A click on the entry the program selected counts, although the selection stays.
     platform::guarded([&] { userSelected(); });

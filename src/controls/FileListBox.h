@@ -39,7 +39,10 @@ class TFileListBox : public QListWidget
     void changed();
 
   protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
   private:
     void read(const QString &folder, const QString &mask);
@@ -47,6 +50,7 @@ class TFileListBox : public QListWidget
 
     QString m_directory;
     QString m_mask = QStringLiteral("*");
-    int m_remembered = -1; // entry selected when changed() was last raised
-    bool m_quiet = false;  // set while the program itself moves the selection
+    int m_remembered = -1;  // entry selected when changed() was last raised
+    bool m_quiet = false;   // set while the program itself moves the selection
+    bool m_readable = true; // false while the folder shown could not be read
 };

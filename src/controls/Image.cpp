@@ -11,6 +11,9 @@ TImage::TImage(QWidget *parent) : QLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setScaledContents(false);
+    // Painted over its own background, so that repainting a preview leaves the window
+    // behind it alone.
+    setAutoFillBackground(true);
 }
 
 void TImage::LoadFromFile(const QString &path)

@@ -19,10 +19,12 @@ constexpr char32_t kBackspace = 8;
 constexpr char32_t kTab = 9;
 constexpr char32_t kLineFeed = 10;
 constexpr char32_t kReturn = 13;
+constexpr char32_t kEscape = 27;
 
 // The character a key press types, as the box's filter sees it; none for keys that only
 // move the caret or edit (arrows, Home, Delete, ...), which the line edit handles itself.
-// Ctrl with a letter types its control character (Ctrl+V is 22), as a console would.
+// Ctrl with a letter or with one of [ \ ] ^ _ types its control character (Ctrl+V is 22,
+// Ctrl+\ is 28), as a console would.
 std::optional<char32_t> typedCharacter(const QKeyEvent *event)
 {
     const int key = event->key();
@@ -36,7 +38,8 @@ std::optional<char32_t> typedCharacter(const QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         return ctrl ? kLineFeed : kReturn;
-    case Qt::Key_Escape: // left to the window, which may close a dialog with it
+    case Qt::Key_Escape:
+        return kEscape;
     case Qt::Key_Delete:
         return std::nullopt;
     default:
@@ -45,6 +48,8 @@ std::optional<char32_t> typedCharacter(const QKeyEvent *event)
     if (ctrl) {
         if (key >= Qt::Key_A && key <= Qt::Key_Z)
             return char32_t(key - Qt::Key_A + 1);
+        if (key >= Qt::Key_BracketLeft && key <= Qt::Key_Underscore)
+            return char32_t(key - Qt::Key_At);
         return std::nullopt;
     }
     const QString text = event->text();
@@ -352,9 +357,16 @@ void TNumEdit::keyPressEvent(QKeyEvent *event)
     platform::guarded([&] {
         switch (filterCharacter(*c)) {
         case KeyAction::Pass:
-            QLineEdit::keyPressEvent(event);
+            // Ctrl+H is the Backspace character and deletes as Backspace does.
+            if (*c == kBackspace && event->key() != Qt::Key_Backspace)
+                backspace();
+            else
+                QLineEdit::keyPressEvent(event);
             break;
         case KeyAction::Discard:
+            // Escape types nothing, but stays the window's, which may close a dialog with it.
+            if (*c == kEscape)
+                event->ignore();
             break;
         case KeyAction::Validate:
             ValidateNumber();

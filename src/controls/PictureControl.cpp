@@ -20,11 +20,22 @@ TPictureControl::~TPictureControl() = default;
 
 QColor TPictureControl::Color() const
 {
+    if (m_parentColor && parentWidget())
+        return parentWidget()->palette().color(parentWidget()->backgroundRole());
     return palette().color(backgroundRole());
+}
+
+void TPictureControl::setParentColor(bool on)
+{
+    m_parentColor = on;
+    setAutoFillBackground(!on);
+    repaintNow();
 }
 
 void TPictureControl::setColor(const QColor &color)
 {
+    m_parentColor = false;
+    setAutoFillBackground(true);
     QPalette colors = palette();
     colors.setColor(backgroundRole(), color);
     setPalette(colors);

@@ -13,6 +13,7 @@ class TPictureControl : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QColor Color READ Color WRITE setColor)
+    Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
 
   public:
     ~TPictureControl() override;
@@ -21,9 +22,14 @@ class TPictureControl : public QWidget
     bool Down() const { return m_down; }
     bool Border() const { return m_border; }
 
-    // The background colour (the button face by default); setting it repaints at once.
+    // The background colour (the button face by default); setting it repaints at once and
+    // ends ParentColor.
     QColor Color() const;
     void setColor(const QColor &color);
+    // When set, the control paints no background of its own: whatever its parent shows
+    // behind it shows through, and Color is the parent's background colour.
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool on);
 
   signals:
     void OnClick();
@@ -64,6 +70,7 @@ class TPictureControl : public QWidget
     bool m_latch = false;
     bool m_down = false;
     bool m_border = true;
+    bool m_parentColor = false;
 
   private:
     bool receives(const QPoint &pos) const { return m_capture || rect().contains(pos); }

@@ -91,15 +91,16 @@ void TMButton::paintEvent(QPaintEvent *)
             c[7] = m_colorDark;
         }
     }
-    if (!m_border && !m_hover && !m_down)
-        c.fill(Color());
+    // Without border, hover or press the frame is invisible: it would be drawn in the
+    // background colour, so it is not drawn at all (the background may be the parent's).
+    const bool frameShown = m_border || m_hover || m_down;
 
     QPainter painter(this);
     const std::array<QPoint, 9> corners = {
         QPoint(0, h - 1),     QPoint(0, h / 2),     QPoint(0, 0),
         QPoint(w / 2, 0),     QPoint(w - 1, 0),     QPoint(w - 1, h / 2),
         QPoint(w - 1, h - 1), QPoint(w / 2, h - 1), QPoint(0, h - 1)};
-    for (std::size_t i = 0; i < c.size(); ++i)
+    for (std::size_t i = 0; frameShown && i < c.size(); ++i)
         frameLine(painter, corners[i], corners[i + 1], c[i]);
 
     if (m_bitmap.isNull())

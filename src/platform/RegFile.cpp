@@ -1,6 +1,7 @@
 // Reads and edits registry files, writing back every untouched line byte for byte.
 #include "platform/RegFile.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/Error.h"
 
 #include <QDir>
@@ -17,6 +18,10 @@ constexpr qint64 MaxFileSize = 256 * 1024 * 1024;
 QLatin1String regeditFirstLine()
 {
     return QLatin1String("Windows Registry Editor Version 5.00");
+}
+QLatin1String regedit4FirstLine()
+{
+    return QLatin1String("REGEDIT4");
 }
 QLatin1String wineFirstLine()
 {
@@ -59,9 +64,24 @@ QString textUpToZero(const QByteArray &data)
     return out;
 }
 
+// Every UTF-16LE code unit of the data, zeros included.
+QString allUnits(const QByteArray &data)
+{
+    QString out(data.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i] = QChar(utf16Unit(data, i));
+    return out;
+}
+
 bool isTextType(quint32 type)
 {
     return type == regtype::String || type == regtype::ExpandString;
+}
+
+// Types whose data is text (a list of texts for MultiString).
+bool holdsText(quint32 type)
+{
+    return isTextType(type) || type == regtype::MultiString;
 }
 
 int hexDigit(QChar c)
@@ -111,7 +131,7 @@ std::optional<QString> readEscaped(QStringView s, qsizetype &pos, QChar close,
             continue;
         }
         const QChar next = s[i + 1];
-        if (format == RegFile::Format::Regedit5) {
+        if (format != RegFile::Format::Wine2) {
             if (next == u'\\' || next == u'"') {
                 out += next;
                 i += 2;
@@ -344,7 +364,7 @@ struct KeyHeader
 
 bool parseKeyHeader(QStringView text, RegFile::Format format, KeyHeader &out, QString &reason)
 {
-    if (format == RegFile::Format::Regedit5) {
+    if (format != RegFile::Format::Wine2) {
         if (!text.endsWith(u']')) {
             reason = QStringLiteral("the key name does not end with \"]\"");
             return false;
@@ -400,14 +420,19 @@ QString RegValue::toText() const
 }
 
 RegFile::RegFile(Format format)
-    : m_format(format),
-      m_lineEnd(format == Format::Regedit5 ? QStringLiteral("\r\n") : QStringLiteral("\n"))
+    : m_format(format), m_encoding(format == Format::Regedit5   ? Encoding::Utf16Le
+                                   : format == Format::Regedit4 ? Encoding::Ansi
+                                                                : Encoding::Utf8),
+      m_lineEnd(format == Format::Wine2 ? QStringLiteral("\n") : QStringLiteral("\r\n"))
 {
     Entry version;
     version.kind = Kind::Version;
-    version.raw = encode(
-        (format == Format::Regedit5 ? QString(regeditFirstLine()) : QString(wineFirstLine())) +
-        m_lineEnd);
+    const QString firstLine = format == Format::Regedit5   ? QString(regeditFirstLine())
+                              : format == Format::Regedit4 ? QString(regedit4FirstLine())
+                                                           : QString(wineFirstLine());
+    version.raw = encode(firstLine + m_lineEnd);
+    if (m_encoding == Encoding::Utf16Le)
+        version.raw.prepend("\xff\xfe");
     Entry blank;
     blank.blank = true;
     blank.raw = encode(m_lineEnd);
@@ -449,6 +474,8 @@ QString RegFile::lineText(const QByteArray &bytes, const Line &line) const
         content.chop(1);
     if (content.endsWith('\r'))
         content.chop(1);
+    if (m_encoding == Encoding::Ansi)
+        return fromAnsi(content);
     if (line.start == 0 && content.startsWith("\xef\xbb\xbf"))
         content = content.sliced(3);
     return content.isValidUtf8() ? QString::fromUtf8(content) : QString::fromLatin1(content);
@@ -499,9 +526,14 @@ RegFile RegFile::parse(const QByteArray &bytes, const QString &fileName, Strictn
         if (text.isEmpty()) {
             entry.blank = true;
         } else if (!file.m_hasVersion) {
-            if (text == regeditFirstLine())
+            if (text == regeditFirstLine()) {
                 file.m_format = Format::Regedit5;
-            else if (text == wineFirstLine())
+            } else if (text == regedit4FirstLine()) {
+                // The ANSI form; the rest of the file is read in the code page.
+                file.m_format = Format::Regedit4;
+                if (file.m_encoding == Encoding::Utf8)
+                    file.m_encoding = Encoding::Ansi;
+            } else if (text == wineFirstLine())
                 file.m_format = Format::Wine2;
             else
                 fail(i, QStringLiteral("not a registry file (the first line should be \"%1\")")
@@ -549,6 +581,11 @@ RegFile RegFile::parse(const QByteArray &bytes, const QString &fileName, Strictn
             ParsedValue parsed;
             if (ok)
                 ok = parseValueData(data, file.m_format, parsed, reason);
+            // Text written as hex(N) in the ANSI form holds code-page bytes.
+            if (ok && file.m_format == Format::Regedit4 &&
+                data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive) &&
+                holdsText(parsed.value.type))
+                parsed.value.data = utf16Bytes(fromAnsi(parsed.value.data));
             if (ok) {
                 entry.kind = Kind::Value;
                 entry.keyPath = currentKey;
@@ -566,7 +603,7 @@ RegFile RegFile::parse(const QByteArray &bytes, const QString &fileName, Strictn
     }
     if (!lineEndFound)
         file.m_lineEnd =
-            file.m_format == Format::Regedit5 ? QStringLiteral("\r\n") : QStringLiteral("\n");
+            file.m_format == Format::Wine2 ? QStringLiteral("\n") : QStringLiteral("\r\n");
     return file;
 }
 
@@ -623,18 +660,33 @@ bool RegFile::hasKey(const QString &keyPath) const
     if (folded.isEmpty())
         return false;
     const QString below = folded + u'\\';
-    for (const Entry &entry : m_entries) {
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry &entry = m_entries[i];
         if (entry.kind == Kind::Key && entry.live &&
-            (entry.keyPath == folded || entry.keyPath.startsWith(below)))
+            (entry.keyPath == folded || entry.keyPath.startsWith(below)) &&
+            i > lastDeletion(entry.keyPath))
             return true;
     }
     return false;
 }
 
+qsizetype RegFile::lastDeletion(const QString &foldedKey) const
+{
+    // "[-key]" deletes the key and every key below it.
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry &entry = m_entries[i];
+        if (entry.kind == Kind::Key && entry.deletion &&
+            (entry.keyPath == foldedKey || foldedKey.startsWith(entry.keyPath + u'\\')))
+            found = i;
+    }
+    return found;
+}
+
 qsizetype RegFile::lastValueIndex(const QString &foldedKey, const QString &name) const
 {
     qsizetype found = -1;
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+    for (qsizetype i = lastDeletion(foldedKey) + 1; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries[i];
         if (entry.kind == Kind::Value && entry.live && entry.keyPath == foldedKey &&
             QString::compare(entry.value.name, name, Qt::CaseInsensitive) == 0)
@@ -656,8 +708,17 @@ bool RegFile::setValue(const QString &keyPath, const RegValue &value)
     const QString folded = foldKeyPath(keyPath);
     if (folded.isEmpty())
         fail(QStringLiteral("No key given for the value '%1'").arg(value.name));
-    if (m_format == Format::Regedit5 && !fitsOnExportLine(value.name + keyPath))
+    if (isExportFormat() && !fitsOnExportLine(value.name + keyPath))
         fail(QStringLiteral("The name '%1' cannot be written to a registry file").arg(value.name));
+    if (m_encoding == Encoding::Ansi) {
+        const QString text = holdsText(value.type) && value.data.size() % 2 == 0
+                                 ? textUpToZero(value.data)
+                                 : QString();
+        if (!toAnsi(value.name + keyPath + text))
+            fail(QStringLiteral("The value '%1' holds characters that a REGEDIT4 file (Windows "
+                                "code page 1252) cannot hold")
+                     .arg(value.name));
+    }
     if (!m_hasVersion)
         *this = RegFile(m_format);
 
@@ -685,8 +746,9 @@ bool RegFile::setValue(const QString &keyPath, const RegValue &value)
     entry.value = value;
     entry.raw = encode(valueLine(value) + m_lineEnd);
 
+    // A key deleted further down is added anew after its deletion line.
     qsizetype header = -1;
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+    for (qsizetype i = lastDeletion(folded) + 1; i < m_entries.size(); ++i) {
         if (m_entries[i].kind == Kind::Key && m_entries[i].live && m_entries[i].keyPath == folded)
             header = i;
     }
@@ -738,7 +800,16 @@ void RegFile::ensureLineEnd(qsizetype index)
 
 QByteArray RegFile::encode(const QString &text) const
 {
-    return m_encoding == Encoding::Utf16Le ? utf16Bytes(text) : text.toUtf8();
+    switch (m_encoding) {
+    case Encoding::Utf16Le:
+        return utf16Bytes(text);
+    case Encoding::Ansi:
+        // setValue has refused text the code page cannot hold.
+        return toAnsi(text).value_or(QByteArray());
+    case Encoding::Utf8:
+        break;
+    }
+    return text.toUtf8();
 }
 
 QByteArrayView RegFile::bytesOf(const Entry &entry) const
@@ -757,7 +828,7 @@ bool RegFile::endsWithLineEnd(QByteArrayView raw) const
 QString RegFile::keyHeader(const QString &keyPath) const
 {
     QStringList parts = keyPath.split(u'\\', Qt::SkipEmptyParts);
-    if (m_format == Format::Regedit5)
+    if (isExportFormat())
         return u'[' + parts.join(u'\\') + u']';
     for (QString &part : parts)
         part = wineEscape(part, u'[', u']');
@@ -789,6 +860,9 @@ QString RegFile::valueLine(const RegValue &value) const
         if (whole)
             data.append(2, '\0');
     }
+    // The ANSI form holds text as code-page bytes, also in hex.
+    if (m_format == Format::Regedit4 && holdsText(value.type) && data.size() % 2 == 0)
+        data = toAnsi(allUnits(data)).value_or(data);
     if (value.type == regtype::Dword && data.size() == 4) {
         const quint32 number = uchar(data[0]) | (uchar(data[1]) << 8) | (uchar(data[2]) << 16) |
                                (quint32(uchar(data[3])) << 24);

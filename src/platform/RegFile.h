@@ -1,5 +1,6 @@
 // Reads and edits registry files: the Windows export format ("Windows Registry Editor
-// Version 5.00") and Wine's registry files ("WINE REGISTRY Version 2").
+// Version 5.00"), its older ANSI form ("REGEDIT4") and Wine's registry files ("WINE REGISTRY
+// Version 2").
 //
 // Both hold keys as "[path]" headers followed by their values, one value a line:
 //   "name"="text"       text (\\ and \" escapes; Wine also knows C escapes and \x hex)
@@ -9,14 +10,18 @@
 //                       UTF-16LE bytes; long lists go on with "\" at the end of the line
 //   "name"=str(2):"..." Wine's notation for expandable text
 //   "name"=-            (export format) the value is deleted
+//   [-path]             (export format) the key and everything below it are deleted; the
+//                       values above such a line no longer exist
 // Wine follows a header with a timestamp and writes "#time=" lines; lines starting with
 // "#" or ";" are kept as they are. Files are UTF-8 (with or without BOM) or UTF-16LE with
-// BOM; a line that is not valid UTF-8 is read as Latin-1.
+// BOM; a line that is not valid UTF-8 is read as Latin-1. A new export-format file is
+// UTF-16LE with BOM, the form regedit itself writes and imports whatever the names hold.
+// "REGEDIT4" files are in the Windows-1252 code page, their hex(N) text values too.
 //
-// Every line the program does not change is written back byte for byte, so comments,
-// other keys and Wine's metadata survive an edit.
+// Every line the program does not change is written back byte for byte, in the file's own
+// form, so comments, other keys and Wine's metadata survive an edit.
 //
-// Not supported: "REGEDIT4" files, UTF-16BE, comments after a value on the same line.
+// Not supported: UTF-16BE, comments after a value on the same line.
 #pragma once
 
 #include <QByteArray>
@@ -58,12 +63,12 @@ struct RegValue
 class RegFile
 {
   public:
-    enum class Format { Regedit5, Wine2 };
+    enum class Format { Regedit5, Regedit4, Wine2 };
     // Strict rejects any line it does not understand; Lenient keeps such lines as they are
     // and ignores them (for reading files another program maintains).
     enum class Strictness { Strict, Lenient };
 
-    // A new file holding only the format's first line.
+    // A new file holding only the format's first line (Regedit5: UTF-16LE with BOM).
     explicit RegFile(Format format = Format::Regedit5);
 
     // Throws Error naming the file and line when the text is not a registry file.
@@ -86,7 +91,7 @@ class RegFile
     bool setValue(const QString &keyPath, const RegValue &value);
 
   private:
-    enum class Encoding { Utf8, Utf16Le };
+    enum class Encoding { Utf8, Utf16Le, Ansi };
     enum class Kind { Other, Version, Key, Value };
 
     // One line of the file, or several joined by continuation backslashes.
@@ -119,6 +124,8 @@ class RegFile
     QString valueLine(const RegValue &value) const;
     QString quote(const QString &text) const;
     qsizetype lastValueIndex(const QString &foldedKey, const QString &name) const;
+    qsizetype lastDeletion(const QString &foldedKey) const;
+    bool isExportFormat() const { return m_format != Format::Wine2; }
     void ensureLineEnd(qsizetype index);
 
     Format m_format = Format::Regedit5;

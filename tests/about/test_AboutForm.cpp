@@ -169,6 +169,42 @@ TEST_F(AboutFormTest, FixedLabelsAndMemosHoldTheirWholeText)
               form.Memo3->height());
 }
 
+TEST_F(AboutFormTest, LabelsShowTheirTextsAsWrittenNeverAsMarkup)
+{
+    form.setHelpText(QStringLiteral("<b>old</b> tiles in <i>tiles"));
+    form.show();
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("<b>old</b> tiles in <i>tiles"));
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    // Shown as plain text the tags take room; read as markup they would vanish.
+    EXPECT_GT(
+        form.Label1->sizeHint().width(),
+        QFontMetrics(form.Label1->font()).horizontalAdvance(QStringLiteral("old tiles in tiles")));
+}
+
+TEST_F(AboutFormTest, PictureButtonsShowThePageAroundTheirPictures)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseMove(&form, QPoint(480, 300)); // no button hovered
+    // A point of each button outside its picture and frame, and a point of the page just
+    // left of the button: both must show the same colour.
+    const QList<std::tuple<int, QWidget *, QPoint>> points = {
+        {0, form.MButton1, QPoint(1, 1)},
+        {0, form.ExeButton1, QPoint(form.ExeButton1->width() - 3, 2)},
+        {1, form.MButton3, QPoint(1, 1)},
+        {1, form.MButton2, QPoint(1, 1)}};
+    for (const auto &[page, button, inside] : points) {
+        form.PageControl1->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        const QImage shot = form.grab().toImage();
+        const QPoint at = button->mapTo(&form, inside);
+        const QPoint beside = button->mapTo(&form, QPoint(-3, inside.y()));
+        EXPECT_EQ(QColor(shot.pixel(at)), QColor(shot.pixel(beside)))
+            << button->objectName().toStdString();
+    }
+}
+
 TEST_F(AboutFormTest, TheProgramButtonShowsTheApplicationSunken)
 {
     EXPECT_EQ(form.ExeButton1->Caption(),

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -75,7 +76,13 @@ class FormFixture : public ::testing::Test
     QString readSettings() const
     {
         QFile file(environment.settingsFile);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray bytes = file.readAll();
+        // New files are UTF-16LE with a byte-order mark; older ones UTF-8.
+        if (bytes.startsWith("\xff\xfe"))
+            return QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
+        return QString::fromUtf8(bytes);
     }
 
     QTemporaryDir root;

@@ -8,7 +8,10 @@
 
 #include <QAbstractButton>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -94,6 +97,37 @@ TEST_F(FormFixture, WindowHasFixedSizeCaptionAndHiddenConversionBox)
     EXPECT_EQ(window.FileListBox1->Mask(), QStringLiteral("???????????????su.bmp"));
     EXPECT_EQ(window.save.filter, QStringLiteral("Windows Bitmap|*.bmp"));
     EXPECT_EQ(window.save.defaultExt, QStringLiteral("bmp"));
+}
+
+TEST_F(FormFixture, ControlsWhoseMeaningIsNotObviousExplainThemselvesOnHover)
+{
+    TForm1 &window = makeForm();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // What hovering over each control shows, by the words it must contain.
+    const QList<std::pair<QWidget *, QStringList>> hints = {
+        {window.NumEdit1, {"0 to 255", "Lower", "higher"}},
+        {window.UpDown1, {"0 to 255"}},
+        {window.NumEdit2, {"0 to 25", "higher"}},
+        {window.UpDown2, {"0 to 25"}},
+        {window.Button3, {"destination folder", "\"wi\""}},
+        {window.Button5, {"destination folder", "\"fa\""}},
+        {window.CreateSU, {"summer name"}},
+        {window.View, {"previews", "adjustments"}},
+        {window.Image2, {"Double-click", "save"}},
+        {window.Image3, {"Double-click", "save"}},
+        {window.DirectoryListBox2, {"Create Winter Texture set"}}};
+    for (const auto &[control, words] : hints) {
+        const QPoint at = control->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, at, control->mapToGlobal(at));
+        QApplication::sendEvent(control, &hover);
+        EXPECT_TRUE(QToolTip::isVisible()) << control->objectName().toStdString();
+        const QString shown = QToolTip::text();
+        for (const QString &word : words)
+            EXPECT_TRUE(shown.contains(word))
+                << control->objectName().toStdString() << ": " << shown.toStdString();
+        QToolTip::hideText();
+    }
 }
 
 TEST_F(FormFixture, TabOrderFollowsTheLayout)

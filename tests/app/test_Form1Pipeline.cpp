@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTest>
 
 #include <cmath>
@@ -129,12 +130,21 @@ TEST_F(PipelineTest, ChangedAdjustmentTakesEffectAtRefresh)
     EXPECT_EQ(readFile(work("tempf.bmp")), colour); // browning 0 copies the colours
 }
 
-TEST_F(PipelineTest, UnreadableTextureKeepsThePreviewsAndNamesTheFile)
+TEST_F(PipelineTest, UnreadableTextureClearsThePreviewsAndNamesTheFile)
 {
+    int dialogs = 0;
+    form->save.execute = [&](SaveDialog &) {
+        ++dialogs;
+        return false;
+    };
+    // Before any preview a double-click has nothing to save.
+    QTest::mouseDClick(form->Image2, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 0);
+
     clickEntry(0);
-    const qint64 shown = form->Image2->pixmap().cacheKey();
     const QByteArray colour = readFile(work("main.bmp"));
-    QFile broken(source + QStringLiteral("/000000000000000su.bmp"));
+    const QString brokenPath = source + QStringLiteral("/000000000000000su.bmp");
+    QFile broken(brokenPath);
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("BM this is not a texture");
     broken.close();
@@ -146,8 +156,24 @@ TEST_F(PipelineTest, UnreadableTextureKeepsThePreviewsAndNamesTheFile)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.first().contains(QStringLiteral("000000000000000su.bmp")))
         << errors.first().toStdString();
-    EXPECT_EQ(form->Image2->pixmap().cacheKey(), shown);
     EXPECT_EQ(readFile(work("main.bmp")), colour);
+    // The highlighted texture has no previews, and the previous one's cannot be saved.
+    for (TImage *image : {form->Image1, form->Image2, form->Image3})
+        EXPECT_TRUE(image->pixmap().isNull()) << image->objectName().toStdString();
+    QTest::mouseDClick(form->Image2, Qt::LeftButton);
+    QTest::mouseDClick(form->Image3, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 0);
+
+    // Once the file is whole again, "Refresh" brings the previews back.
+    QFile::remove(brokenPath);
+    ASSERT_TRUE(
+        QFile::copy(source + QLatin1Char('/') + form->FileListBox1->item(1)->text(), brokenPath));
+    QTest::mouseClick(form->View, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+    for (TImage *image : {form->Image1, form->Image2, form->Image3})
+        EXPECT_EQ(image->pixmap().size(), QSize(256, 256));
+    QTest::mouseDClick(form->Image3, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
 }
 
 TEST_F(PipelineTest, WinterSetWritesEveryTextureUnderItsWinterName)
@@ -184,6 +210,66 @@ TEST_F(PipelineTest, WinterSetWritesEveryTextureUnderItsWinterName)
     // The last file stays selected, with its previews.
     EXPECT_EQ(form->FileListBox1->currentRow(), 2);
     EXPECT_EQ(readFile(work("tempw.bmp")), readFile(path(QStringLiteral("replica-w.bmp"))));
+}
+
+// Records the paint events the widgets of a window receive, in order.
+class PaintRecorder : public QObject
+{
+  public:
+    explicit PaintRecorder(QWidget *window)
+    {
+        window->installEventFilter(this);
+        for (QWidget *widget : window->findChildren<QWidget *>())
+            widget->installEventFilter(this);
+    }
+    int count(QWidget *widget) const { return int(painted.count(widget)); }
+    // The widgets other than those allowed that were painted after the first paint of `from`.
+    QString othersAfter(QWidget *from, const QList<QWidget *> &allowed) const
+    {
+        QStringList names;
+        for (qsizetype i = painted.indexOf(from); i >= 0 && i < painted.size(); ++i) {
+            if (!allowed.contains(painted[i]))
+                names << QStringLiteral("%1 (%2)").arg(
+                    painted[i]->objectName(), QLatin1String(painted[i]->metaObject()->className()));
+        }
+        return names.join(QStringLiteral(", "));
+    }
+    void reset() { painted.clear(); }
+
+  protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted << static_cast<QWidget *>(object);
+        return false;
+    }
+
+  private:
+    QList<QWidget *> painted;
+};
+
+TEST_F(PipelineTest, ATextureSetRepaintsOnlyTheColourAndTheSeasonPreview)
+{
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    clickEntry(0); // the file list and the previews have something to show
+    QTest::qWait(50);
+    PaintRecorder paints(form.get());
+    const QList<std::pair<QPushButton *, TImage *>> sets = {{form->Button3, form->Image2},
+                                                            {form->Button5, form->Image3}};
+    for (const auto &[button, season] : sets) {
+        paints.reset();
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+        // At least one immediate repaint of each per file, and nothing else from the first
+        // file's repaint on.
+        EXPECT_GE(paints.count(form->Image1), 3);
+        EXPECT_GE(paints.count(season), 3);
+        EXPECT_EQ(paints.othersAfter(form->Image1, {form->Image1, season}).toStdString(), "");
+        // Once the set has ended the rest of the window catches up.
+        QTest::qWait(50);
+        EXPECT_GT(paints.count(form->FileListBox1->viewport()), 0);
+    }
 }
 
 TEST_F(PipelineTest, FallSetWithCreateSuReplacesEachSummerTextureInPlace)

@@ -5,10 +5,67 @@
 #include "controls/NumEdit.h"
 
 #include <QCloseEvent>
+#include <QMap>
+#include <QStringDecoder>
 
 namespace {
 
 const char *kHeader = "Windows Registry Editor Version 5.00\n\n";
+
+// What regedit imports from a .reg file, written independently of the program's own reader:
+// the text values of the file's keys by name. A file with a UTF-16LE byte-order mark is
+// Unicode, and its hex(1) data UTF-16LE; any other file is read byte by byte in the ANSI
+// code page (here its Latin-1 part), its hex(1) data as ANSI up to the first zero.
+QMap<QString, QString> importAsRegedit(const QByteArray &bytes)
+{
+    const bool unicode = bytes.startsWith("\xff\xfe");
+    const QString text = unicode ? QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2))
+                                 : QString::fromLatin1(bytes);
+    QStringList lines;
+    QString pending;
+    for (QString line : text.split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        pending += line.trimmed();
+        if (pending.endsWith(u'\\') && pending.contains(QLatin1String("=hex"))) {
+            pending.chop(1);
+            continue;
+        }
+        lines << pending;
+        pending.clear();
+    }
+    QMap<QString, QString> values;
+    for (const QString &line : lines) {
+        if (!line.startsWith(u'"'))
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1String("\"="));
+        const QString name = line.mid(1, equals - 1);
+        const QString data = line.mid(equals + 2);
+        if (data.startsWith(u'"')) {
+            QString value;
+            for (qsizetype i = 1; i + 1 < data.size(); ++i) {
+                if (data[i] == u'\\' && (data[i + 1] == u'\\' || data[i + 1] == u'"'))
+                    ++i;
+                value += data[i];
+            }
+            values[name] = value;
+        } else if (data.startsWith(QLatin1String("hex(1):"))) {
+            QByteArray raw;
+            for (const QString &byte : data.mid(7).split(u',', Qt::SkipEmptyParts))
+                raw.append(char(byte.toInt(nullptr, 16)));
+            QString value =
+                unicode ? QStringDecoder(QStringDecoder::Utf16LE)(raw) : QString::fromLatin1(raw);
+            values[name] = value.left(value.indexOf(QChar(0)));
+        }
+    }
+    return values;
+}
+
+QByteArray fileBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 TEST_F(FormFixture, NoFs2004AndNoSettingsGiveTheDefaults)
 {
@@ -154,6 +211,82 @@ TEST_F(FormFixture, UnwritableStoreKeepsTheWindowOpen)
     QFile::remove(path(QStringLiteral("config")));
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("program/tempw.bmp"))));
+}
+
+TEST_F(FormFixture, StoredFoldersImportIntoRegeditAsTheyAre)
+{
+    const QString umlauts = path(QStringLiteral("Gr\u00f6\u00dfe \u00d6sterreich"));
+    const QString lineBreak = path(QStringLiteral("two\nlines \u00e9"));
+    ASSERT_TRUE(QDir().mkpath(umlauts));
+    ASSERT_TRUE(QDir().mkpath(lineBreak));
+    TForm1 &window = makeForm();
+    window.DirectoryListBox1->setDirectory(umlauts);
+    window.DirectoryListBox2->setDirectory(lineBreak);
+    ASSERT_TRUE(window.close());
+    form.reset();
+
+    const QMap<QString, QString> imported = importAsRegedit(fileBytes(environment.settingsFile));
+    EXPECT_EQ(imported.value(QStringLiteral("Texture")), umlauts);
+    EXPECT_EQ(imported.value(QStringLiteral("Texture1")), lineBreak);
+    EXPECT_EQ(imported.value(QStringLiteral("Winter")), QStringLiteral("70"));
+    // And the next start restores both.
+    TForm1 &again = makeForm();
+    EXPECT_EQ(again.DirectoryListBox1->Directory(), umlauts);
+    EXPECT_EQ(again.DirectoryListBox2->Directory(), lineBreak);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(FormFixture, Regedit4SettingsAreReadAndKeepTheirForm)
+{
+    const QString source = path(QStringLiteral("Gr\u00f6\u00dfe"));
+    ASSERT_TRUE(QDir().mkpath(source));
+    QDir().mkpath(path(QStringLiteral("config/KT")));
+    QFile file(environment.settingsFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n\"Texture\"=\"" +
+               path(QStringLiteral("Gr")).toLatin1() +
+               "\xf6\xdf"
+               "e\"\r\n\"Winter\"=\"33\"\r\n");
+    file.close();
+
+    TForm1 &window = makeForm();
+    EXPECT_EQ(window.DirectoryListBox1->Directory(), source);
+    EXPECT_EQ(window.NumEdit1->text(), QStringLiteral("33"));
+    window.NumEdit1->setText(QStringLiteral("40"));
+    ASSERT_TRUE(window.close());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    const QByteArray stored = fileBytes(environment.settingsFile);
+    EXPECT_TRUE(stored.startsWith("REGEDIT4\r\n\r\n")) << stored.toStdString();
+    const QMap<QString, QString> imported = importAsRegedit(stored);
+    EXPECT_EQ(imported.value(QStringLiteral("Texture")), source);
+    EXPECT_EQ(imported.value(QStringLiteral("Winter")), QStringLiteral("40"));
+    EXPECT_EQ(imported.value(QStringLiteral("Fall")), QStringLiteral("12"));
+}
+
+TEST_F(FormFixture, SettingsAboveAKeyDeletionAreGoneAndAreWrittenAnewAfterIt)
+{
+    const QString source = copySamples(QStringLiteral("source"), 1);
+    writeSettings(QString::fromLatin1(kHeader) +
+                  QStringLiteral("[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\n"
+                                 "\"Texture\"=\"%1\"\n\"Winter\"=\"33\"\n\n"
+                                 "[-HKEY_CURRENT_USER\\Software\\KT]\n")
+                      .arg(source));
+    TForm1 &window = makeForm();
+    EXPECT_EQ(window.DirectoryListBox1->Directory(), QDir::currentPath());
+    EXPECT_EQ(window.NumEdit1->text(), QStringLiteral("70"));
+    window.NumEdit1->setText(QStringLiteral("50"));
+    ASSERT_TRUE(window.close());
+    form.reset();
+
+    const QString stored = readSettings();
+    const qsizetype deletion = stored.indexOf(QStringLiteral("[-HKEY_CURRENT_USER\\Software\\KT]"));
+    ASSERT_GE(deletion, 0);
+    EXPECT_GT(stored.lastIndexOf(QStringLiteral("[HKEY_CURRENT_USER\\Software\\KT\\Frostane]")),
+              deletion);
+    EXPECT_GT(stored.lastIndexOf(QStringLiteral("\"Winter\"=\"50\"")), deletion);
+    EXPECT_EQ(makeForm().NumEdit1->text(), QStringLiteral("50"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 #include "app/Startup.h"
 #include "platform/Error.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +23,20 @@ TEST(ErrorBox, ShowsTheMessageWithAFullStopUnderTheTitle)
               QStringLiteral("Cannot open folder \"/nowhere\": No such file or directory."));
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST(ErrorBox, ShowsFolderNamesThatLookLikeMarkupAsWritten)
+{
+    const platform::Error error(
+        "Cannot open folder \"/t/<b>old</b> tiles/<i>tiles\": Permission denied");
+    const auto box = TApplication::makeErrorBox(QStringLiteral("Tessavane"), error);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(
+        label->text(),
+        QStringLiteral("Cannot open folder \"/t/<b>old</b> tiles/<i>tiles\": Permission denied."));
 }
 
 TEST(ProgramFolder, ExecutableFolderWhenWritableElseThePerUserCache)
@@ -67,6 +84,53 @@ TEST_F(FormFixture, ClosingTheWindowEndsTheProgramWithCodeZero)
     EXPECT_EQ(runTessavane(environment), 0);
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_TRUE(QFile::exists(environment.settingsFile));
+}
+
+TEST_F(FormFixture, StartedInAFolderThatCannotBeListedTheWindowOpensOnTheStoredFolders)
+{
+    const QString source = copySamples(QStringLiteral("source"), 2);
+    const QString destination = path(QStringLiteral("out"));
+    QDir().mkpath(destination);
+    writeSettings(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\n"
+                                 "\"Texture\"=\"%1\"\n\"Texture1\"=\"%2\"\n")
+                      .arg(source, destination));
+    const QString previous = QDir::currentPath();
+    const QString start = path(QStringLiteral("start"));
+    // A deleted folder for everyone; one that can be entered but not listed where
+    // permissions hold (not for root).
+    QList<bool> deleted = {true};
+    if (geteuid() != 0)
+        deleted << false;
+    for (bool gone : deleted) {
+        ASSERT_TRUE(QDir().mkpath(start));
+        ASSERT_TRUE(QDir::setCurrent(start));
+        if (gone)
+            ASSERT_TRUE(QDir().rmdir(start));
+        else
+            ASSERT_TRUE(QFile::setPermissions(start, QFileDevice::ExeOwner));
+        QStringList shown;
+        int listed = -1;
+        QTimer::singleShot(0, [&] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (auto *main = qobject_cast<TForm1 *>(window)) {
+                    shown << main->DirectoryListBox1->Directory()
+                          << main->DirectoryListBox2->Directory() << main->destinationFolder();
+                    listed = main->FileListBox1->count();
+                    main->close();
+                }
+            }
+        });
+        EXPECT_EQ(runTessavane(environment), 0);
+        QDir::setCurrent(previous);
+        QFile::setPermissions(start, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ExeOwner);
+        QDir().rmdir(start);
+        EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+        EXPECT_EQ(shown, QStringList({source, destination, destination})) << gone;
+        EXPECT_EQ(listed, 2) << gone;
+        errors.clear();
+    }
 }
 
 TEST_F(FormFixture, FailedStartShowsTheErrorAndReturnsZero)

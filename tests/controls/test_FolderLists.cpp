@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 
 #include <fcntl.h>
@@ -234,6 +235,57 @@ TEST_F(FolderTest, FileListNotifiesForNewUserSelectionsAndReadings)
     EXPECT_EQ(files.FileName(), QString());
     click(files, 0);
     EXPECT_EQ(changed.count(), 5);
+}
+
+TEST_F(FolderTest, OnlyTheLeftButtonAndTheKeyboardSelectAndNothingDeselects)
+{
+    files.show();
+    QSignalSpy changed(&files, &TFileListBox::changed);
+    click(files, 1);
+    ASSERT_EQ(files.selectedIndex(), 1);
+    ASSERT_EQ(changed.count(), 1);
+
+    // Right and middle clicks, single or double, leave the selection and raise nothing.
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        const QPoint at = files.visualItemRect(files.item(2)).center();
+        QTest::mouseClick(files.viewport(), button, {}, at);
+        QTest::mouseDClick(files.viewport(), button, {}, at);
+    }
+    EXPECT_EQ(files.selectedIndex(), 1);
+    EXPECT_EQ(changed.count(), 1);
+
+    // Ctrl+click and Ctrl+Space on the selected entry keep it selected.
+    QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      files.visualItemRect(files.item(1)).center());
+    EXPECT_EQ(files.selectedIndex(), 1);
+    QTest::keyClick(files.viewport(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(files.selectedIndex(), 1);
+    EXPECT_EQ(files.FileName(), path("A") + u'/' + files.item(1)->text());
+    EXPECT_EQ(changed.count(), 1);
+
+    // Ctrl+click on another entry selects it as a plain click does.
+    QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      files.visualItemRect(files.item(0)).center());
+    EXPECT_EQ(files.selectedIndex(), 0);
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FolderTest, FileListOfAFolderThatCannotBeReadIsEmptyUntilAFolderIsSet)
+{
+    // A working folder that has gone away (the same holds for one that cannot be listed).
+    const QString previousFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir().mkpath(path("gone")));
+    ASSERT_TRUE(QDir::setCurrent(path("gone")));
+    ASSERT_TRUE(QDir().rmdir(path("gone")));
+    auto unreadable = std::make_unique<TFileListBox>();
+    QDir::setCurrent(previousFolder);
+
+    EXPECT_EQ(unreadable->count(), 0);
+    unreadable->setMask(QStringLiteral("???????????????su.bmp")); // reads nothing, throws nothing
+    EXPECT_EQ(unreadable->count(), 0);
+    unreadable->setDirectory(path("A"));
+    EXPECT_EQ(entries(*unreadable), entries(files));
 }
 
 class DriveTest : public FolderTest

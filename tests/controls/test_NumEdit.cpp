@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
@@ -109,7 +110,84 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"digit over selected minus", "-5", 0, 1, true, false, typed('3'), "35", '3'},
         FilterCase{"first point", "12", 2, 0, false, true, typed('.'), "12.", '.'},
         FilterCase{"point over the selected point", "12.5", 2, 2, false, true, typed('.'), "12.5",
-                   '.'}));
+                   '.'},
+        FilterCase{"Escape", "12", 2, 0, false, false, {Qt::Key_Escape, "\x1b"}, "12", 27},
+        FilterCase{"Ctrl+[",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_BracketLeft, "\x1b", Qt::ControlModifier},
+                   "12",
+                   27},
+        FilterCase{"Ctrl+\\",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_Backslash, "\x1c", Qt::ControlModifier},
+                   "12",
+                   28},
+        FilterCase{"Ctrl+]",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_BracketRight, "\x1d", Qt::ControlModifier},
+                   "12",
+                   29},
+        FilterCase{"Ctrl+^",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_AsciiCircum, "\x1e", Qt::ControlModifier},
+                   "12",
+                   30},
+        FilterCase{"Ctrl+_",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_Underscore, "\x1f", Qt::ControlModifier},
+                   "12",
+                   31},
+        FilterCase{"Ctrl+H deletes as Backspace",
+                   "12",
+                   2,
+                   0,
+                   false,
+                   false,
+                   {Qt::Key_H, "\b", Qt::ControlModifier},
+                   "1",
+                   8},
+        FilterCase{"Ctrl+H over a selection",
+                   "123",
+                   0,
+                   2,
+                   false,
+                   false,
+                   {Qt::Key_H, "\b", Qt::ControlModifier},
+                   "3",
+                   8}));
+
+TEST(NumEdit, EscapeIsRecordedAndStillReachesTheDialog)
+{
+    QDialog dialog;
+    auto *edit = new TNumEdit(&dialog);
+    dialog.show();
+    edit->setFocus();
+    press(edit, typed('7'));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_EQ(edit->KeyPressed(), 27);
+    EXPECT_EQ(edit->text(), QStringLiteral("7"));
+    EXPECT_FALSE(dialog.isVisible()); // Escape closed it
+}
 
 TEST(NumEdit, ControlShortcutsAreDiscarded)
 {

@@ -72,7 +72,7 @@ struct DamageCase
 TEST(RegFile, DamagedFileIsReportedWithFileAndLine)
 {
     for (const DamageCase &c :
-         {DamageCase{"regedit4", "REGEDIT4\r\n", 1},
+         {DamageCase{"unknown first line", "REGEDIT3\r\n", 1},
           DamageCase{"value before key", "Windows Registry Editor Version 5.00\r\n\"a\"=\"b\"\r\n",
                      2},
           DamageCase{"unclosed text", REGEDIT "\"a\"=\"b\r\n", 4},
@@ -98,7 +98,7 @@ TEST(RegFile, LooksUpKeysAndNamesWithoutRegardToCaseLastDefinitionWinning)
     const RegFile file = RegFile::parse(REGEDIT "\"Winter\"=\"1\"\r\n\"Fall\"=\"7\"\r\n\r\n"
                                                 "[hkey_current_user\\SOFTWARE\\kt]\r\n"
                                                 "\"WINTER\"=\"2\"\r\n\"fall\"=-\r\n\r\n"
-                                                "[-HKEY_CURRENT_USER\\Software\\KT]\r\n"
+                                                "[-HKEY_CURRENT_USER\\Software\\KT\\Gone]\r\n"
                                                 "\"Winter\"=\"3\"\r\n",
                                         QStringLiteral("t.reg"));
     EXPECT_TRUE(file.hasKey("\\HKCU\\Software\\"));
@@ -203,6 +203,75 @@ TEST(RegFile, Utf16FileStaysUtf16WithOtherLinesUntouched)
     EXPECT_EQ(file.value(Frostane, "Texture")->toText(), QStringLiteral("C:\\FS9 \u00e9"));
     ASSERT_TRUE(file.setValue(Frostane, RegValue::text("Winter", "80")));
     EXPECT_EQ(file.toBytes(), "\xff\xfe" + utf16le(QString(text).replace("\"70\"", "\"80\"")));
+}
+
+TEST(RegFile, ANewExportFileIsUtf16WithAByteOrderMark)
+{
+    RegFile file;
+    ASSERT_TRUE(
+        file.setValue(Frostane, RegValue::text("Texture", QStringLiteral("/Gr\u00f6\u00dfe"))));
+    ASSERT_TRUE(file.setValue(Frostane, RegValue::text("Texture1", "/a\nb")));
+    EXPECT_EQ(file.toBytes(),
+              "\xff\xfe" + utf16le(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                                  "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                                                  "\"Texture\"=\"/Gr\u00f6\u00dfe\"\r\n"
+                                                  "\"Texture1\"=hex(1):2f,00,61,00,0a,00,62,00,"
+                                                  "00,00\r\n")));
+}
+
+TEST(RegFile, DeletedKeyHoldsNoValuesAndIsAddedAnewAfterTheDeletion)
+{
+    const QByteArray bytes = REGEDIT "\"Winter\"=\"1\"\r\n\r\n"
+                                     "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                                     "\"Fall\"=\"7\"\r\n\r\n"
+                                     "[-HKEY_CURRENT_USER\\Software\\KT]\r\n\r\n"
+                                     "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"x\"=\"y\"\r\n";
+    RegFile file = RegFile::parse(bytes, QStringLiteral("t.reg"));
+    // Deleting a key deletes the keys below it too.
+    EXPECT_FALSE(file.value(Kt, "Winter"));
+    EXPECT_FALSE(file.value(Frostane, "Fall"));
+    EXPECT_FALSE(file.hasKey(Kt));
+    EXPECT_FALSE(file.hasKey(Frostane));
+    EXPECT_TRUE(file.hasKey("HKEY_CURRENT_USER\\Software"));
+    EXPECT_EQ(file.value("HKEY_CURRENT_USER\\Software\\Other", "x")->toText(), "y");
+
+    ASSERT_TRUE(file.setValue(Frostane, RegValue::text("Fall", "12")));
+    EXPECT_EQ(file.toBytes(), bytes + "\r\n[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                                      "\"Fall\"=\"12\"\r\n");
+    const RegFile reread = RegFile::parse(file.toBytes(), QStringLiteral("t.reg"));
+    EXPECT_EQ(reread.value(Frostane, "Fall")->toText(), "12");
+    EXPECT_FALSE(reread.value(Kt, "Winter"));
+}
+
+TEST(RegFile, Regedit4FileIsReadAndWrittenInItsCodePage)
+{
+    // "Gr\xf6\xdfe \x80" is "Größe €" in the Windows code page; hex(2) text is code-page
+    // bytes with a terminating zero.
+    const QByteArray bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                             "\"Texture\"=\"C:\\\\Gr\xf6\xdf"
+                             "e \x80\"\r\n"
+                             "\"Path\"=hex(2):25,41,25,e9,00\r\n";
+    RegFile file = RegFile::parse(bytes, QStringLiteral("old.reg"));
+    EXPECT_EQ(file.value(Frostane, "Texture")->toText(),
+              QStringLiteral("C:\\Gr\u00f6\u00dfe \u20ac"));
+    EXPECT_EQ(file.value(Frostane, "Path")->toText(), QStringLiteral("%A%\u00e9"));
+
+    ASSERT_TRUE(file.setValue(Frostane, RegValue::text("Texture1", QStringLiteral("/\u00c4"))));
+    ASSERT_TRUE(file.setValue(Frostane, RegValue::text("Winter", "a\nb")));
+    EXPECT_EQ(file.toBytes(), bytes + "\"Texture1\"=\"/\xc4\"\r\n"
+                                      "\"Winter\"=hex(1):61,0a,62,00\r\n");
+    const RegFile reread = RegFile::parse(file.toBytes(), QStringLiteral("old.reg"));
+    EXPECT_EQ(reread.value(Frostane, "Winter")->toText(), "a\nb");
+
+    // A character outside the code page cannot be written in this form.
+    try {
+        file.setValue(Frostane, RegValue::text("Fall", QStringLiteral("\u65e5")));
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error &error) {
+        EXPECT_STREQ(error.what(), "The value 'Fall' holds characters that a REGEDIT4 file "
+                                   "(Windows code page 1252) cannot hold");
+    }
+    EXPECT_FALSE(file.value(Frostane, "Fall"));
 }
 
 } // namespace

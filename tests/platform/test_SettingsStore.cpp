@@ -28,6 +28,14 @@ QByteArray storeWith(const QByteArray &values)
            values + "\r\n";
 }
 
+QByteArray utf16le(QStringView text)
+{
+    QByteArray out;
+    for (QChar c : text)
+        out.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    return out;
+}
+
 std::string errorOf(const std::function<void()> &f)
 {
     try {
@@ -136,13 +144,14 @@ TEST_F(SettingsStoreTest, FirstWriteCreatesFolderAndFileThatReadBack)
 {
     SettingsStore store(path());
     writeAll(store, "C:\\FS9\\say \"hi\"", -3);
-    EXPECT_EQ(contents(), "Windows Registry Editor Version 5.00\r\n"
-                          "\r\n"
-                          "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
-                          "\"Texture\"=\"C:\\\\FS9\\\\say \\\"hi\\\"\"\r\n"
-                          "\"Texture1\"=\"/home/u/out\"\r\n"
-                          "\"Winter\"=\"-3\"\r\n"
-                          "\"Fall\"=\"12\"\r\n");
+    // regedit's own export form: UTF-16LE with a byte-order mark.
+    EXPECT_EQ(contents(), "\xff\xfe" + utf16le(u"Windows Registry Editor Version 5.00\r\n"
+                                               "\r\n"
+                                               "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                                               "\"Texture\"=\"C:\\\\FS9\\\\say \\\"hi\\\"\"\r\n"
+                                               "\"Texture1\"=\"/home/u/out\"\r\n"
+                                               "\"Winter\"=\"-3\"\r\n"
+                                               "\"Fall\"=\"12\"\r\n"));
     SettingsStore again(path());
     EXPECT_EQ(again.ReadString(Section, "Texture", ""), "C:\\FS9\\say \"hi\"");
     EXPECT_EQ(again.ReadInteger(Section, "Winter", 70), -3);
