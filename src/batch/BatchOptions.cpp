@@ -14,24 +14,6 @@ namespace batch {
 
 namespace {
 
-// An adjustment as the window's edit box would hold it: a decimal number (with "." as the
-// separator) within its range.
-double parseAdjustment(const QString &option, const QString &text, int highest)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        throw UsageError(
-            QStringLiteral("--%1: \"%2\" is not a number").arg(option, text).toStdString());
-    if (value < season::lowestAdjustment || value > highest)
-        throw UsageError(QStringLiteral("--%1: %2 is outside %3..%4")
-                             .arg(option, text)
-                             .arg(season::lowestAdjustment)
-                             .arg(highest)
-                             .toStdString());
-    return value;
-}
-
 // The number of worker threads: a whole number from 1 to highestJobs.
 constexpr unsigned highestJobs = 1024;
 
@@ -48,6 +30,22 @@ unsigned parseJobs(const QString &text)
 }
 
 } // namespace
+
+double parseAdjustment(const QString &option, const QString &text, int lowest, int highest)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        throw UsageError(
+            QStringLiteral("--%1: \"%2\" is not a number").arg(option, text).toStdString());
+    if (value < lowest || value > highest)
+        throw UsageError(QStringLiteral("--%1: %2 is outside %3..%4")
+                             .arg(option, text)
+                             .arg(lowest)
+                             .arg(highest)
+                             .toStdString());
+    return value;
+}
 
 BatchOptions parseBatchOptions(const QStringList &arguments)
 {
@@ -108,10 +106,10 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
 
     if (parser.isSet(snow))
         options.snow = parseAdjustment(QStringLiteral("snow"), parser.value(snow),
-                                       season::highestSnowThreshold);
+                                       season::lowestAdjustment, season::highestSnowThreshold);
     if (parser.isSet(fall))
-        options.fall =
-            parseAdjustment(QStringLiteral("fall"), parser.value(fall), season::highestFallAmount);
+        options.fall = parseAdjustment(QStringLiteral("fall"), parser.value(fall),
+                                       season::lowestAdjustment, season::highestFallAmount);
     if (parser.isSet(jobs))
         options.jobs = parseJobs(parser.value(jobs));
     options.createSU = parser.isSet(createSU);

@@ -40,6 +40,10 @@ class UsageError : public platform::Error
 // message.
 BatchOptions parseBatchOptions(const QStringList &arguments);
 
+// An adjustment as the window's edit box would hold it: a decimal number (with "." as the
+// separator) from `lowest` to `highest`. Throws UsageError naming the option and the value.
+double parseAdjustment(const QString &option, const QString &text, int lowest, int highest);
+
 // The text --help prints.
 QString batchHelpText();
 

@@ -9,8 +9,6 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 
-#include <cmath>
-
 namespace batch {
 
 namespace {
@@ -33,24 +31,10 @@ const Strength kStrengths[] = {
      season::defaultSpringAmount},
 };
 
-int parseStrength(const Strength &s, const QString &text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < s.lowest || value > s.highest)
-        throw UsageError(QStringLiteral("--%1: \"%2\" is not a number from %3 to %4")
-                             .arg(QLatin1String(s.option), text)
-                             .arg(s.lowest)
-                             .arg(s.highest)
-                             .toStdString());
-    return season::truncateAdjustment(value);
-}
-
 } // namespace
 
-int runPreviewCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
 {
-    (void)out;
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         std::fprintf(err, "tessavane-batch: preview: needs the GUI module (no QGuiApplication)\n");
         return SomeFailed;
@@ -70,9 +54,12 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *out, std::FILE *e
 
         int strengths[3];
         for (int k = 0; k < 3; ++k)
-            strengths[k] = parser.isSet(options[k])
-                               ? parseStrength(kStrengths[k], parser.value(options[k]))
-                               : kStrengths[k].fallback;
+            strengths[k] =
+                parser.isSet(options[k])
+                    ? season::truncateAdjustment(parseAdjustment(
+                          QString::fromLatin1(kStrengths[k].option), parser.value(options[k]),
+                          kStrengths[k].lowest, kStrengths[k].highest))
+                    : kStrengths[k].fallback;
         const int hardWinter =
             parser.isSet(options[0]) ? strengths[0] : season::defaultHardWinterThreshold;
 
