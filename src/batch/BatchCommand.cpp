@@ -54,12 +54,21 @@ void requireFolder(const QString &folder, const char *role, bool writable)
             QStringLiteral("%1 folder \"%2\" %3").arg(role, folder, reason).toStdString());
 }
 
-// The adjustment for the run: the one given, else the one the window stored (held to the
-// range its edit box keeps), else the window's default. Truncated toward zero as the passes
-// read it.
-int adjustmentFor(const BatchOptions &options)
+// The strength of one season for the run. Winter and fall: the one given, else the one the
+// window stored (held to the range its edit box keeps), else the window's default, truncated
+// toward zero as the passes read it. Spring and hard winter, which the window does not make:
+// the one given, else their default.
+int adjustmentFor(const BatchOptions &options, season::Season season)
 {
-    const bool winter = options.season == season::Season::Winter;
+    using season::Season;
+    if (season == Season::Spring)
+        return options.spring ? season::truncateAdjustment(*options.spring)
+                              : season::defaultSpringAmount;
+    if (season == Season::HardWinter)
+        return options.hardSnow ? season::truncateAdjustment(*options.hardSnow)
+                                : season::defaultHardWinterThreshold;
+
+    const bool winter = season == Season::Winter;
     const std::optional<double> &given = winter ? options.snow : options.fall;
     if (given)
         return season::truncateAdjustment(*given);
@@ -98,7 +107,9 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
 {
     requireFolder(options.source, "source", false);
     requireFolder(options.destination, "destination", true);
-    const int adjustment = adjustmentFor(options);
+    texset::SetOptions set;
+    for (const season::Season season : options.seasons)
+        set.seasons.push_back({season, adjustmentFor(options, season)});
     QStringList names;
     try {
         names = platform::listMatchingFiles(options.source, summerMask);
@@ -115,28 +126,31 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     clock.start();
     const QDir source(options.source);
     const QDir destination(options.destination);
-    auto outputNameOf = [&](const QString &name) {
+    auto outputNameOf = [&](const QString &name, season::Season season) {
         return platform::decodeFileName(season::seasonOutputName(
-            platform::encodeFileName(name).toStdString(), options.season, options.createSU));
+            platform::encodeFileName(name).toStdString(), season, options.createSU));
     };
     auto tileAt = [&](std::size_t i) {
         const QString &name = names[qsizetype(i)];
-        return texset::TileRequest{toPath(source.filePath(name)),
-                                   toPath(destination.filePath(outputNameOf(name)))};
+        texset::TileRequest request{toPath(source.filePath(name)), {}};
+        for (const season::Season season : options.seasons)
+            request.outputs.push_back(toPath(destination.filePath(outputNameOf(name, season))));
+        return request;
     };
     auto reportTile = [&](const texset::TileOutcome &outcome) {
         const QString &name = names[qsizetype(outcome.index)];
         if (outcome.written) {
-            progress.fileWritten(name, outputNameOf(name), double(clock.nsecsElapsed()) / 1e9);
+            QStringList outputs;
+            for (const season::Season season : options.seasons)
+                outputs << outputNameOf(name, season);
+            progress.fileWritten(name, outputs.join(QStringLiteral(", ")),
+                                 double(clock.nsecsElapsed()) / 1e9);
         } else {
             progress.endLine();
             report(err, QString::fromStdString(outcome.error));
         }
     };
 
-    texset::SetOptions set;
-    set.season = options.season;
-    set.adjustment = adjustment;
     set.jobs = options.jobs ? *options.jobs : defaultJobs();
     set.keepGoing = options.keepGoing;
     texset::SetResult result;

@@ -54,13 +54,17 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption snow(QStringLiteral("snow"), QString(), QStringLiteral("value"));
     const QCommandLineOption fall(QStringLiteral("fall"), QString(), QStringLiteral("value"));
+    const QCommandLineOption spring(QStringLiteral("spring"), QString(), QStringLiteral("value"));
+    const QCommandLineOption hardSnow(QStringLiteral("hard-snow"), QString(),
+                                      QStringLiteral("value"));
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(),
                                   QStringLiteral("count"));
     const QCommandLineOption createSU(QStringLiteral("create-su"), QString());
     const QCommandLineOption keepGoing(QStringLiteral("keep-going"), QString());
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
     const QCommandLineOption version(QStringLiteral("version"), QString());
-    parser.addOptions({help, version, snow, fall, jobs, createSU, keepGoing, quiet});
+    parser.addOptions(
+        {help, version, snow, fall, spring, hardSnow, jobs, createSU, keepGoing, quiet});
 
     // The parser expects the program's name first.
     if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments)) {
@@ -80,7 +84,7 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
         return options;
     }
     // An option given twice is ambiguous: refuse it rather than pick one.
-    for (const QCommandLineOption *o : {&snow, &fall, &jobs})
+    for (const QCommandLineOption *o : {&snow, &fall, &spring, &hardSnow, &jobs})
         if (parser.values(*o).size() > 1)
             throw UsageError(QStringLiteral("--%1 given more than once")
                                  .arg(o->names().constFirst())
@@ -93,14 +97,22 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
                              .arg(positional.size() == 1 ? "" : "s")
                              .toStdString());
     const QString seasonName = positional[0].toLower();
+    using season::Season;
     if (seasonName == QLatin1String("winter"))
-        options.season = season::Season::Winter;
+        options.seasons = {Season::Winter};
     else if (seasonName == QLatin1String("fall"))
-        options.season = season::Season::Fall;
+        options.seasons = {Season::Fall};
+    else if (seasonName == QLatin1String("spring"))
+        options.seasons = {Season::Spring};
+    else if (seasonName == QLatin1String("hardwinter"))
+        options.seasons = {Season::HardWinter};
+    else if (seasonName == QLatin1String("all"))
+        options.seasons = {Season::Winter, Season::Fall, Season::Spring, Season::HardWinter};
     else
-        throw UsageError(QStringLiteral("unknown season \"%1\": use winter or fall")
-                             .arg(positional[0])
-                             .toStdString());
+        throw UsageError(
+            QStringLiteral("unknown season \"%1\": use winter, fall, spring, hardwinter or all")
+                .arg(positional[0])
+                .toStdString());
     options.source = positional[1];
     options.destination = positional[2];
 
@@ -110,9 +122,28 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     if (parser.isSet(fall))
         options.fall = parseAdjustment(QStringLiteral("fall"), parser.value(fall),
                                        season::lowestAdjustment, season::highestFallAmount);
+    if (parser.isSet(spring))
+        options.spring = parseAdjustment(QStringLiteral("spring"), parser.value(spring),
+                                         season::lowestSpringAmount, season::highestSpringAmount);
+    if (parser.isSet(hardSnow))
+        options.hardSnow =
+            parseAdjustment(QStringLiteral("hard-snow"), parser.value(hardSnow),
+                            season::lowestHardWinterThreshold, season::highestHardWinterThreshold);
+    // The hard-winter command's own snow setting may be given as --snow.
+    if (options.seasons == std::vector<Season>{Season::HardWinter} && parser.isSet(snow)) {
+        if (options.hardSnow)
+            throw UsageError("hardwinter: give --snow or --hard-snow, not both");
+        options.hardSnow =
+            parseAdjustment(QStringLiteral("snow"), parser.value(snow),
+                            season::lowestHardWinterThreshold, season::highestHardWinterThreshold);
+        options.snow.reset();
+    }
     if (parser.isSet(jobs))
         options.jobs = parseJobs(parser.value(jobs));
     options.createSU = parser.isSet(createSU);
+    if (options.createSU && options.seasons.size() > 1)
+        throw UsageError("--create-su cannot be used with all: the four seasons would be written "
+                         "to one name");
     options.keepGoing = parser.isSet(keepGoing);
     options.quiet = parser.isSet(quiet);
     return options;
@@ -121,24 +152,30 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
 QString batchHelpText()
 {
     return QStringLiteral(
-        "Usage: tessavane-batch winter|fall [options] SOURCE DEST\n"
-        "       tessavane-batch preview [--snow N] [--fall N] [--spring N]\n"
+        "Usage: tessavane-batch winter|fall|spring|hardwinter|all [options] SOURCE DEST\n"
+        "       tessavane-batch preview [--snow N] [--fall N] [--spring N] [--hard-snow N]\n"
         "                       [--sweep snow|fall|spring|hardwinter FROM:TO:STEP] TILE OUT.png\n"
         "\n"
-        "Makes the winter or fall version of every summer texture in SOURCE (the files\n"
-        "named ???????????????su.bmp, letter case ignored) and writes it into DEST, named\n"
-        "with \"wi\" or \"fa\" in place of \"su\", exactly as the window's \"Create Winter\n"
-        "Texture set\" and \"Create Fall Texture set\" do.\n"
+        "Makes the seasonal version of every summer texture in SOURCE (the files named\n"
+        "???????????????su.bmp, letter case ignored) and writes it into DEST, named with\n"
+        "\"wi\", \"fa\", \"sp\" or \"hw\" in place of \"su\". Winter and fall are exactly\n"
+        "what the window's \"Create Winter Texture set\" and \"Create Fall Texture set\"\n"
+        "write. all writes the four seasons of each texture, reading it once; its winter\n"
+        "and fall textures are those of separate winter and fall runs.\n"
         "\n"
         "Options:\n"
         "  --snow VALUE   snow setting for winter, -1000 to 255 (default: the value the\n"
         "                 window stored, else 70)\n"
         "  --fall VALUE   adjustment for fall, -1000 to 25 (default: the value the window\n"
         "                 stored, else 12)\n"
+        "  --spring VALUE greening for spring, 0 (none) to 25 (default 10)\n"
+        "  --hard-snow VALUE\n"
+        "                 snow setting for hard winter, 0 to 255, lower buries more\n"
+        "                 (default 110); \"hardwinter --snow VALUE\" says the same\n"
         "  -j, --jobs N   convert N files at a time (default: one per processor); the\n"
         "                 outputs are the same whatever N is\n"
         "  --create-su    keep each input's name (with DEST = SOURCE, replaces the summer\n"
-        "                 textures)\n"
+        "                 textures); not with all\n"
         "  --keep-going   report a file that cannot be converted and go on with the next\n"
         "                 (by default the run stops there)\n"
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
@@ -148,7 +185,7 @@ QString batchHelpText()
         "preview writes one PNG of TILE's seasons side by side at 1:1 (summer, winter,\n"
         "fall, spring, hard winter), each labelled with its strength, water tinted blue;\n"
         "--sweep shows one season at the strengths FROM to TO in steps of STEP instead.\n"
-        "Spring: 0 to 25, default 10. Hard winter takes --snow, default 110.\n"
+        "Without a strength given, each season shows at its default.\n"
         "\n"
         "Files are converted in memory; each output is written beside its target under a\n"
         "hidden temporary name, flushed to the disk and renamed over the target, and is\n"

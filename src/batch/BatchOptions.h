@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace batch {
 
@@ -15,10 +16,15 @@ struct BatchOptions
 {
     bool help = false;
     bool version = false;
-    season::Season season = season::Season::Winter;
-    // The adjustments as given on the command line; empty when not given.
+    // The seasons the run makes, in the order each tile's outputs are written: one, or all
+    // four for "all".
+    std::vector<season::Season> seasons{season::Season::Winter};
+    // The strengths as given on the command line; empty when not given. "hardwinter --snow N"
+    // is held as hardSnow.
     std::optional<double> snow;
     std::optional<double> fall;
+    std::optional<double> spring;
+    std::optional<double> hardSnow;
     // Worker threads; empty for one per processor.
     std::optional<unsigned> jobs;
     bool createSU = false;

@@ -9,6 +9,8 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 
+#include <iterator>
+
 namespace batch {
 
 namespace {
@@ -29,7 +31,10 @@ const Strength kStrengths[] = {
      season::defaultFallAmount},
     {"spring", season::Season::Spring, season::lowestSpringAmount, season::highestSpringAmount,
      season::defaultSpringAmount},
+    {"hard-snow", season::Season::HardWinter, season::lowestHardWinterThreshold,
+     season::highestHardWinterThreshold, season::defaultHardWinterThreshold},
 };
+constexpr int kStrengthCount = int(std::size(kStrengths));
 
 } // namespace
 
@@ -52,16 +57,14 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
         if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments))
             throw UsageError(parser.errorText().toStdString());
 
-        int strengths[3];
-        for (int k = 0; k < 3; ++k)
+        int strengths[kStrengthCount];
+        for (int k = 0; k < kStrengthCount; ++k)
             strengths[k] =
                 parser.isSet(options[k])
                     ? season::truncateAdjustment(parseAdjustment(
                           QString::fromLatin1(kStrengths[k].option), parser.value(options[k]),
                           kStrengths[k].lowest, kStrengths[k].highest))
                     : kStrengths[k].fallback;
-        const int hardWinter =
-            parser.isSet(options[0]) ? strengths[0] : season::defaultHardWinterThreshold;
 
         QStringList positional = parser.positionalArguments();
         std::vector<preview::Panel> panels{{std::nullopt, 0}};
@@ -95,7 +98,7 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
             panels.push_back({season::Season::Winter, strengths[0]});
             panels.push_back({season::Season::Fall, strengths[1]});
             panels.push_back({season::Season::Spring, strengths[2]});
-            panels.push_back({season::Season::HardWinter, hardWinter});
+            panels.push_back({season::Season::HardWinter, strengths[3]});
         }
         if (positional.size() != 2)
             throw UsageError(QStringLiteral("preview: expected TILE OUT.png, got %1 argument%2")

@@ -97,28 +97,55 @@ inline Pixel springPixel(Pixel p, std::uint8_t alpha, int amount)
 //   - Not brighter than T (forest, hedges, shadows): trees and dark ground standing out of
 //     the snow, each raised channel taken 60 % of the way to white, so their structure shows
 //     through.
-inline Pixel hardWinterPixel(Pixel p, std::uint8_t alpha, int threshold, SnowNoise &noise)
+namespace detail {
+
+// The hard-winter rule's two tests on the raised channels.
+struct HardWinterLook
 {
-    if (isWater(alpha) || isBlueDominant(p))
-        return p;
+    bool grey; // the raised channels within 24 of each other
+    bool deep; // not grey, and brighter than the threshold: a draw is made
+    int brightness;
+};
+
+inline HardWinterLook lookAt(Pixel p, int threshold)
+{
     const int red = p.red + 30 > 255 ? 255 : p.red + 30;
     const int green = p.green + 30 > 255 ? 255 : p.green + 30;
     const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
     const int brightness = (red + green + blue) / 3;
     const int highest = red > green ? (red > blue ? red : blue) : (green > blue ? green : blue);
     const int lowest = red < green ? (red < blue ? red : blue) : (green < blue ? green : blue);
-    if (highest - lowest < 24) {
-        const auto v = static_cast<std::uint8_t>(128 + brightness / 2);
+    const bool grey = highest - lowest < 24;
+    return HardWinterLook{grey, !grey && brightness > threshold, brightness};
+}
+
+} // namespace detail
+
+// Whether the hard-winter rule makes a draw for this pixel: the number of such pixels in a
+// tile is the number of draws its pass takes from the hard-winter generator.
+inline bool hardWinterDraws(Pixel p, std::uint8_t alpha, int threshold)
+{
+    return !isWater(alpha) && !isBlueDominant(p) && detail::lookAt(p, threshold).deep;
+}
+
+inline Pixel hardWinterPixel(Pixel p, std::uint8_t alpha, int threshold, SnowNoise &noise)
+{
+    if (isWater(alpha) || isBlueDominant(p))
+        return p;
+    const detail::HardWinterLook look = detail::lookAt(p, threshold);
+    if (look.grey) {
+        const auto v = static_cast<std::uint8_t>(128 + look.brightness / 2);
         return Pixel{v, v, v};
     }
-    if (brightness > threshold) {
+    if (look.deep) {
         const auto v = static_cast<std::uint8_t>(255 - noise.draw() % 20);
         return Pixel{v, v, v};
     }
     const auto towardWhite = [](int c) {
-        return static_cast<std::uint8_t>(c + (255 - c) * 6 / 10);
+        const int raised = c + 30 > 255 ? 255 : c + 30;
+        return static_cast<std::uint8_t>(raised + (255 - raised) * 6 / 10);
     };
-    return Pixel{towardWhite(blue), towardWhite(green), towardWhite(red)};
+    return Pixel{towardWhite(p.blue), towardWhite(p.green), towardWhite(p.red)};
 }
 
 // The rules applied in place to `count` whole blue, green, red triples starting at `bgr`.

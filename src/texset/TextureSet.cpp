@@ -1,26 +1,30 @@
 // A texture set made on several threads, byte for byte what the one-file-at-a-time path
 // writes.
 //
-// Design. Everything in a tile's output depends only on that tile's pixels, the setting and,
-// for winter, the snow noise generator's state when the tile's pass begins; that state is the
-// only thing one tile hands to the next. The generator is a linear congruential generator, so
-// its state k draws on is computed in O(log k) (TileConversion.h), and the number of draws a
-// tile makes is the number of pixels the winter rule snows, which the tile's own pixels and
-// the threshold decide. So a tile's starting state is known as soon as every earlier tile has
-// been read and counted; nobody has to wait for an earlier tile's encoding.
+// Design. Everything in a tile's outputs depends only on that tile's pixels, the settings and,
+// for winter and hard winter, the state of that season's noise generator when the tile's pass
+// begins; those two states are the only thing one tile hands to the next. Each generator is
+// a linear congruential generator, so its state k draws on is computed in O(log k)
+// (TileConversion.h), and the number of draws a tile makes is the number of pixels the
+// season's rule snows, which the tile's own pixels and the threshold decide. So a tile's
+// starting states are known as soon as every earlier tile has been read and counted; nobody
+// has to wait for an earlier tile's encoding. The two generators are apart, so a set that
+// makes several seasons writes each exactly as a set of that season alone would.
 //
 // Each worker thread repeats, on a tile of its own taken in file order:
-//   1. read, decode and count the tile's snowed pixels (a tile that cannot be read counts 0:
-//      a failed tile draws no snow);
+//   1. read and decode the tile once, and count the draws each generator will make over it
+//      (a tile that cannot be read counts 0: a failed tile draws no snow);
 //   2. publish the count; whoever publishes moves the "frontier" (the first tile not yet
-//      counted) forward over every counted tile, giving each its starting state by the jump;
+//      counted) forward over every counted tile, giving each its starting states by the jump;
 //   3. wait until the frontier has passed its own tile, which takes at most the time the
 //      other workers need to decode the tiles they took just before it (about a
 //      millisecond, against some ten for the encoding), never an earlier tile's encoding;
-//   4. run the pass from that state, encode, and write the output to a temporary file
-//      beside its target (DurableOutput.h), starting its write-back at once.
+//   4. for each season, run the pass from the tile's own colours (and its starting state),
+//      encode, and write the output to a temporary file beside its target
+//      (DurableOutput.h), starting its write-back at once.
 // The calling thread commits: it takes the finished tiles in file order, in groups of what
-// is ready, waits for their data to reach the disk, renames them over their targets, flushes
+// is ready, waits for their data to reach the disk, renames their outputs over their
+// targets, flushes
 // the folder once per group, and only then reports them written. The disk's latency is thus
 // paid once per group and off the workers' path.
 //
@@ -45,6 +49,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -57,16 +62,32 @@ namespace {
 // Outputs renamed and reported together at most; a bound on how long a report may lag.
 constexpr std::size_t largestGroup = 64;
 
+// The two noise generators a set may draw from.
+enum Generator { WinterNoise, HardWinterNoise, generatorCount };
+
 struct Slot
 {
     enum class Stage { Free, Taken, Counted, Done };
     Stage stage = Stage::Free;
-    std::uint64_t draws = 0;
-    std::uint32_t startState = 0;
+    std::uint64_t draws[generatorCount] = {};
+    std::uint32_t startState[generatorCount] = {};
     bool failed = false;
     std::string error;
-    PendingOutput output;
+    std::vector<PendingOutput> outputs;
 };
+
+// The generator a season's pass draws from, if any.
+std::optional<Generator> generatorOf(season::Season season)
+{
+    switch (season) {
+    case season::Season::Winter:
+        return WinterNoise;
+    case season::Season::HardWinter:
+        return HardWinterNoise;
+    default:
+        return std::nullopt;
+    }
+}
 
 class Engine
 {
@@ -74,9 +95,12 @@ class Engine
     Engine(std::size_t count, const std::function<TileRequest(std::size_t)> &tileAt,
            const SetOptions &options, const std::function<bool()> &stopRequested)
         : m_count(count), m_tileAt(tileAt), m_options(options), m_stopRequested(stopRequested),
-          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16), m_ring(m_window),
-          m_frontierState(options.snowState)
-    {}
+          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16),
+          m_ring(m_window), m_frontierState{options.snowState, options.hardWinterState}
+    {
+        if (m_options.seasons.empty())
+            throw platform::Error("a texture set needs at least one season");
+    }
 
     SetResult run(const std::function<void(const TileOutcome &)> &report)
     {
@@ -100,7 +124,8 @@ class Engine
         commit(report);
         for (std::thread &worker : workers)
             worker.join();
-        m_result.snowState = m_frontierState;
+        m_result.snowState = m_frontierState[WinterNoise];
+        m_result.hardWinterState = m_frontierState[HardWinterNoise];
         return m_result;
     }
 
@@ -123,8 +148,10 @@ class Engine
     {
         while (m_frontier < m_next && slot(m_frontier).stage >= Slot::Stage::Counted) {
             Slot &s = slot(m_frontier);
-            s.startState = m_frontierState;
-            m_frontierState = snowStateAfter(m_frontierState, s.draws);
+            for (int g = 0; g < generatorCount; ++g) {
+                s.startState[g] = m_frontierState[g];
+                m_frontierState[g] = snowStateAfter(m_frontierState[g], s.draws[g]);
+            }
             ++m_frontier;
         }
     }
@@ -148,51 +175,67 @@ class Engine
 
             TileRequest request;
             std::string error;
-            std::uint64_t draws = 0;
+            std::uint64_t draws[generatorCount] = {};
             try {
                 request = m_tileAt(index);
+                if (request.outputs.size() != m_options.seasons.size())
+                    throw platform::Error(request.texture.string() +
+                                          ": not one output path per season");
                 tile.load(request.texture);
-                if (m_options.season == season::Season::Winter)
-                    draws = tile.snowDraws(m_options.adjustment);
+                for (const SeasonSetting &setting : m_options.seasons) {
+                    if (setting.season == season::Season::Winter)
+                        draws[WinterNoise] = tile.snowDraws(setting.adjustment);
+                    else if (setting.season == season::Season::HardWinter)
+                        draws[HardWinterNoise] = tile.hardWinterDraws(setting.adjustment);
+                }
             } catch (const std::exception &e) {
                 error = e.what();
+                draws[WinterNoise] = draws[HardWinterNoise] = 0;
             }
 
             lock.lock();
-            const bool loaded = error.empty();
-            s.draws = loaded ? draws : 0;
+            std::copy(std::begin(draws), std::end(draws), s.draws);
             s.stage = Slot::Stage::Counted;
             advanceFrontier();
-            if (!loaded) {
-                finish(s, std::move(error), PendingOutput());
+            if (!error.empty()) {
+                finish(s, std::move(error), {});
                 continue;
             }
             m_changed.notify_all();
             m_changed.wait(lock, [&] { return m_frontier > index; });
-            const std::uint32_t start = s.startState;
+            std::uint32_t start[generatorCount];
+            std::copy(std::begin(s.startState), std::end(s.startState), start);
             lock.unlock();
 
-            PendingOutput output;
+            std::vector<PendingOutput> outputs;
             try {
-                tile.applyPass(m_options.season, m_options.adjustment, start);
-                output =
-                    PendingOutput(request.output, tile.encode(request.output), m_options.flush);
+                for (std::size_t k = 0; k < m_options.seasons.size(); ++k) {
+                    const SeasonSetting &setting = m_options.seasons[k];
+                    const std::optional<Generator> generator = generatorOf(setting.season);
+                    tile.applyPass(setting.season, setting.adjustment,
+                                   generator ? start[*generator] : 0);
+                    const std::filesystem::path &target = request.outputs[k];
+                    outputs.emplace_back(target, tile.encode(target), m_options.flush);
+                }
             } catch (const std::exception &e) {
                 error = e.what();
+                for (PendingOutput &output : outputs)
+                    output.discard();
+                outputs.clear();
             }
             lock.lock();
-            finish(s, std::move(error), std::move(output));
+            finish(s, std::move(error), std::move(outputs));
         }
         --m_activeWorkers;
         m_changed.notify_all();
     }
 
     // Under the lock.
-    void finish(Slot &s, std::string error, PendingOutput output)
+    void finish(Slot &s, std::string error, std::vector<PendingOutput> outputs)
     {
         s.failed = !error.empty();
         s.error = std::move(error);
-        s.output = std::move(output);
+        s.outputs = std::move(outputs);
         s.stage = Slot::Stage::Done;
         if (s.failed && !m_options.keepGoing)
             m_halted = true;
@@ -204,7 +247,7 @@ class Engine
         bool haltSeen = false;
         for (;;) {
             std::vector<TileOutcome> outcomes;
-            std::vector<PendingOutput> outputs;
+            std::vector<std::vector<PendingOutput>> outputs;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] {
@@ -219,22 +262,26 @@ class Engine
                      ++i) {
                     Slot &s = slot(i);
                     outcomes.push_back(TileOutcome{i, !s.failed, std::move(s.error)});
-                    outputs.push_back(std::move(s.output));
+                    outputs.push_back(std::move(s.outputs));
                 }
             }
 
             // Renames in file order; after the first failure without keep-going, the rest
-            // are discarded and not reported.
+            // are discarded and not reported. A tile's outputs are renamed in season order; if
+            // one cannot be, the tile is reported failed, and those already renamed stay (they
+            // are whole files).
             std::set<std::filesystem::path> folders;
             std::size_t settled = 0;
             for (std::size_t k = 0; k < outcomes.size() && !haltSeen; ++k, ++settled) {
                 TileOutcome &outcome = outcomes[k];
-                if (outcome.written) {
+                for (PendingOutput &output : outputs[k]) {
+                    if (!outcome.written)
+                        break;
                     try {
-                        outputs[k].commit();
-                        folders.insert(outputs[k].target().parent_path());
+                        output.commit();
+                        folders.insert(output.target().parent_path());
                         if (m_options.flush == Flush::Inline) {
-                            flushFolder(outputs[k].target().parent_path());
+                            flushFolder(output.target().parent_path());
                             folders.clear();
                         }
                     } catch (const std::exception &e) {
@@ -245,8 +292,9 @@ class Engine
                 if (!outcome.written && !m_options.keepGoing)
                     haltSeen = true;
             }
-            for (PendingOutput &output : outputs)
-                output.discard(); // those not committed
+            for (std::vector<PendingOutput> &tileOutputs : outputs)
+                for (PendingOutput &output : tileOutputs)
+                    output.discard(); // those not committed
             std::string folderError;
             if (m_options.flush != Flush::None) {
                 for (const std::filesystem::path &folder : folders) {
@@ -298,7 +346,7 @@ class Engine
     std::size_t m_next = 0;      // the next tile to begin
     std::size_t m_frontier = 0;  // the first tile not yet counted
     std::size_t m_committed = 0; // tiles settled and reported
-    std::uint32_t m_frontierState;
+    std::uint32_t m_frontierState[generatorCount];
     unsigned m_activeWorkers = 0;
     bool m_halted = false;  // a failure stops the set
     bool m_stopped = false; // a stop was requested

@@ -10,23 +10,33 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace texset {
+
+// A season the set makes, at its strength.
+struct SeasonSetting
+{
+    season::Season season = season::Season::Winter;
+    int adjustment = 0;
+};
 
 struct TileRequest
 {
     std::filesystem::path texture;
-    std::filesystem::path output;
+    // One per season of the set, in the same order.
+    std::vector<std::filesystem::path> outputs;
 };
 
 struct SetOptions
 {
-    season::Season season = season::Season::Winter;
-    int adjustment = 0;
+    // What each tile is made into. A tile is read and decoded once for all of them.
+    std::vector<SeasonSetting> seasons;
     unsigned jobs = 1;      // worker threads, at least 1
     bool keepGoing = false; // a failed tile does not stop the set
     Flush flush = Flush::Grouped;
-    std::uint32_t snowState = 1; // the snow noise generator's state before the first tile
+    std::uint32_t snowState = 1;       // the winter generator's state before the first tile
+    std::uint32_t hardWinterState = 1; // the hard-winter generator's, likewise
 };
 
 struct TileOutcome
@@ -42,18 +52,19 @@ struct SetResult
     int failed = 0;
     bool stoppedAtFailure = false;
     bool stoppedOnRequest = false;
-    std::uint32_t snowState = 1; // after the last tile read
+    std::uint32_t snowState = 1;       // after the last tile read
+    std::uint32_t hardWinterState = 1; // likewise
 };
 
 // Converts tiles 0 .. count - 1 in that order. `tileAt(i)` gives tile i's texture and output
-// path; it may throw, which fails that tile. `report` is called on the calling thread for each
-// tile in file order once it is settled: written (and on the disk, as the flush mode
-// promises) or failed. `stopRequested` is polled before each tile is begun; once it is true,
-// the tiles in hand are finished and reported and the rest are not begun.
+// paths, one per season; it may throw, which fails that tile. `report` is called on the calling
+// thread for each tile in file order once it is settled: written (all its outputs, and on the disk,
+// as the flush mode promises) or failed. `stopRequested` is polled before each tile is begun; once
+// it is true, the tiles in hand are finished and reported and the rest are not begun.
 //
-// A tile that cannot be read draws no snow. Without keepGoing, the first failure (in file
-// order) ends the set: tiles after it that were already in hand are discarded, so the set
-// holds exactly what one file at a time would have written.
+// A tile that cannot be read draws no snow from either generator. Without keepGoing, the first
+// failure (in file order) ends the set: tiles after it that were already in hand are discarded, so
+// the set holds exactly what one file at a time would have written.
 SetResult makeTextureSet(std::size_t count, const std::function<TileRequest(std::size_t)> &tileAt,
                          const SetOptions &options,
                          const std::function<void(const TileOutcome &)> &report,

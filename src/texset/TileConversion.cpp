@@ -64,25 +64,62 @@ std::uint64_t TileConversion::snowDraws(int threshold) const
                               threshold);
 }
 
-void TileConversion::applyPass(season::Season season, int adjustment, std::uint32_t snowState)
+std::uint64_t TileConversion::hardWinterDraws(int threshold) const
 {
-    std::uint8_t *bgr = m_colour.data() + headerSize;
-    const std::size_t triples = (m_colour.size() - headerSize) / 3;
-    if (season == season::Season::Winter) {
-        season::SnowNoise noise(snowState);
-        season::winterTriples(bgr, triples, adjustment, noise);
-    } else {
-        season::fallTriples(bgr, triples, adjustment);
+    std::uint64_t draws = 0;
+    const std::uint8_t *rgba = m_image->data();
+    for (const std::uint8_t *end = rgba + m_image->byteCount(); rgba != end; rgba += 4)
+        draws +=
+            season::hardWinterDraws(season::Pixel{rgba[2], rgba[1], rgba[0]}, rgba[3], threshold);
+    return draws;
+}
+
+void TileConversion::applyPass(season::Season season, int adjustment, std::uint32_t noiseState)
+{
+    if (season == season::Season::Winter || season == season::Season::Fall) {
+        m_passOnImage = false;
+        m_work = m_colour;
+        std::uint8_t *bgr = m_work.data() + headerSize;
+        const std::size_t triples = (m_work.size() - headerSize) / 3;
+        if (season == season::Season::Winter) {
+            season::SnowNoise noise(noiseState);
+            season::winterTriples(bgr, triples, adjustment, noise);
+        } else {
+            season::fallTriples(bgr, triples, adjustment);
+        }
+        return;
+    }
+
+    m_passOnImage = true;
+    if (m_seasoned)
+        *m_seasoned = *m_image; // keeps the buffer when the size is the same
+    else
+        m_seasoned.emplace(*m_image);
+    season::SnowNoise noise(noiseState);
+    const std::size_t width = m_seasoned->width();
+    for (std::size_t y = m_seasoned->height(); y-- > 0;) {
+        std::uint8_t *rgba = m_seasoned->pixel(0, y);
+        for (std::size_t x = 0; x < width; ++x, rgba += 4) {
+            const season::Pixel in{rgba[2], rgba[1], rgba[0]};
+            const season::Pixel out = season == season::Season::Spring
+                                          ? season::springPixel(in, rgba[3], adjustment)
+                                          : season::hardWinterPixel(in, rgba[3], adjustment, noise);
+            rgba[0] = out.red;
+            rgba[1] = out.green;
+            rgba[2] = out.blue;
+        }
     }
 }
 
 const kovar::Image &TileConversion::seasonedImage()
 {
+    if (m_passOnImage)
+        return *m_seasoned;
     // The seasoned colour part read back as the join reads it, with the texture's alpha: the
     // alpha bitmap holds each pixel's alpha as its grey level, which the join takes back
     // unchanged.
     m_seasoned.reset();
-    m_seasoned.emplace(kovar::decodeBitmap(m_colour, m_texture));
+    m_seasoned.emplace(kovar::decodeBitmap(m_work, m_texture));
     const std::uint8_t *alpha = m_image->data();
     std::uint8_t *rgba = m_seasoned->data();
     for (std::size_t i = 3; i < m_seasoned->byteCount(); i += 4)

@@ -1,5 +1,6 @@
 // One tile of a texture set, converted in memory: read and decode, season pass, encode.
 //
+// Winter and fall:
 // The steps are those of the library's four calls around the working files, with the files
 // left out: the texture is decoded, its colour part laid out as the 24-bit working bitmap
 // (54-byte header, blue, green, red triples, rows bottom-up and padded), the pass runs over
@@ -37,11 +38,14 @@ class TileConversion
 
     // The draws the winter pass will make over the loaded tile.
     std::uint64_t snowDraws(int threshold) const;
+    // The draws the hard-winter pass will make over the loaded tile.
+    std::uint64_t hardWinterDraws(int threshold) const;
 
-    // The pass over the loaded tile's colour part. Winter starts its noise at `snowState`.
-    void applyPass(season::Season season, int adjustment, std::uint32_t snowState);
+    // The season's pass over the loaded tile's own colours. Winter and hard winter start
+    // their noise at `noiseState` (each has a generator of its own); the others ignore it.
+    void applyPass(season::Season season, int adjustment, std::uint32_t noiseState);
 
-    // The seasoned tile as the image the library encodes: the pass's colours with the
+    // The seasoned tile as the image the library encodes: the last pass's colours with the
     // texture's alpha.
     const kovar::Image &seasonedImage();
 
@@ -52,7 +56,9 @@ class TileConversion
   private:
     std::optional<kovar::Image> m_image;
     std::optional<kovar::Image> m_seasoned;
-    std::vector<std::uint8_t> m_colour;
+    std::vector<std::uint8_t> m_colour; // the working bitmap as read
+    std::vector<std::uint8_t> m_work;   // the working bitmap after a winter or fall pass
+    bool m_passOnImage = false;         // the last pass ran over m_seasoned directly
     std::vector<std::uint8_t> m_encoded;
     std::string m_texture;
 };

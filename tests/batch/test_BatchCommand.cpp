@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include <sys/wait.h>
@@ -510,6 +511,75 @@ TEST_F(BatchCommand, EveryJobCountWritesTheOneSequenceOfSnow)
         EXPECT_EQ(namesIn(dest()).size(), 4u) << "--jobs " << jobs;
         EXPECT_TRUE(contains(stop.out, "Written 4 of 11 files, 1 failed")) << stop.out;
     }
+}
+
+// "all" reads each tile once and writes its four seasons; every one of them is what the
+// season's own run writes, on any number of workers and with a failed tile in the set.
+TEST_F(BatchCommand, AllWritesEachSeasonAsItsOwnRunDoes)
+{
+    // Very different amounts of snow per tile, for both generators.
+    const std::vector<int> seeds = {-40, 60, 0, 45, -40, 30, 10};
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%015zusu.bmp", i);
+        writeTexture(source(name), seeds[i]);
+    }
+    const std::pair<const char *, QStringList> seasons[] = {
+        {"wi", {"winter", "--snow", "120"}},
+        {"fa", {"fall", "--fall", "-7"}},
+        {"sp", {"spring", "--spring", "20"}},
+        {"hw", {"hardwinter", "--snow", "100"}},
+    };
+    const QStringList allOptions = {"all",      "--snow", "120",         "--fall", "-7",
+                                    "--spring", "20",     "--hard-snow", "100"};
+
+    for (const bool keepGoing : {false, true}) {
+        if (keepGoing)
+            writeBytes(source("000000000000003su.bmp"), Bytes{'B', 'M', 0, 0});
+        const QStringList extra = keepGoing ? QStringList{"--keep-going"} : QStringList{};
+        std::map<std::string, Bytes> single;
+        for (const auto &[code, arguments] : seasons) {
+            fs::remove_all(dest());
+            fs::create_directories(dest());
+            const Outcome r = run(arguments + QStringList{"--jobs", "1"} + extra + folders());
+            ASSERT_EQ(r.status, keepGoing ? 1 : 0) << r.err;
+            for (const std::string &name : namesIn(dest())) {
+                ASSERT_EQ(name.substr(15, 2), code) << name;
+                single[name] = readBytes(dest(name));
+            }
+        }
+        ASSERT_EQ(single.size(), 4 * (seeds.size() - keepGoing));
+        // The four seasons of a tile are four different pictures.
+        const std::string tile = "000000000000001";
+        std::set<Bytes> ofOneTile;
+        for (const char *code : {"wi", "fa", "sp", "hw"})
+            ofOneTile.insert(single[tile + code + ".bmp"]);
+        EXPECT_EQ(ofOneTile.size(), 4u);
+
+        for (const char *jobs : {"1", "3"}) {
+            fs::remove_all(dest());
+            fs::create_directories(dest());
+            const Outcome r = run(allOptions + QStringList{"--jobs", jobs} + extra + folders());
+            ASSERT_EQ(r.status, keepGoing ? 1 : 0) << r.err;
+            EXPECT_TRUE(contains(r.out, "000000000000000su.bmp -> 000000000000000wi.bmp, "
+                                        "000000000000000fa.bmp, 000000000000000sp.bmp, "
+                                        "000000000000000hw.bmp"))
+                << r.out;
+            const auto names = namesIn(dest());
+            EXPECT_EQ(names.size(), single.size()) << "--jobs " << jobs;
+            for (const auto &[name, bytes] : single)
+                EXPECT_EQ(readBytes(dest(name)), bytes)
+                    << "--jobs " << jobs << (keepGoing ? " --keep-going " : " ") << name;
+        }
+    }
+
+    // Without --keep-going the damaged tile stops "all" with the tiles before it whole.
+    fs::remove_all(dest());
+    fs::create_directories(dest());
+    const Outcome stop = run(allOptions + QStringList{"--jobs", "3"} + folders());
+    EXPECT_EQ(stop.status, 1);
+    EXPECT_TRUE(contains(stop.err, "000000000000003su.bmp")) << stop.err;
+    EXPECT_EQ(namesIn(dest()).size(), 12u);
 }
 
 // kill -9 leaves temporary files; the next run removes those of dead processes and nothing

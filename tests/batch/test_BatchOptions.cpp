@@ -1,5 +1,6 @@
 // The command line of tessavane-batch.
 #include "batch/BatchOptions.h"
+#include "season/SeasonNaming.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +15,18 @@ std::string describe(const BatchOptions &o)
         return v ? QString::number(*v) : QStringLiteral("-");
     };
     const QString jobs = o.jobs ? QStringLiteral(" jobs %1").arg(*o.jobs) : QString();
+    QStringList seasons;
+    for (const season::Season s : o.seasons)
+        seasons << QString::fromLatin1(season::seasonCode(s));
+    QString extra;
+    if (o.spring)
+        extra += QStringLiteral(" spring ") + number(o.spring);
+    if (o.hardSnow)
+        extra += QStringLiteral(" hard-snow ") + number(o.hardSnow);
     return QStringLiteral("%1%2 snow %3 fall %4%5%6%7%8 %9")
-               .arg(o.help ? "help " : "", o.season == season::Season::Winter ? "winter" : "fall",
-                    number(o.snow), number(o.fall), jobs, o.createSU ? " create-su" : "",
-                    o.keepGoing ? " keep-going" : "", o.quiet ? " quiet" : "", o.source)
+               .arg(o.help ? "help " : "", seasons.join(','), number(o.snow), number(o.fall),
+                    extra + jobs, o.createSU ? " create-su" : "", o.keepGoing ? " keep-going" : "",
+                    o.quiet ? " quiet" : "", o.source)
                .toStdString() +
            " " + o.destination.toStdString();
 }
@@ -25,19 +34,23 @@ std::string describe(const BatchOptions &o)
 TEST(BatchOptions, GoodCommandLinesParse)
 {
     const std::pair<QStringList, const char *> cases[] = {
-        {{"winter", "in", "out"}, "winter snow - fall - in out"},
+        {{"winter", "in", "out"}, "wi snow - fall - in out"},
         {{"fall", "--fall", "12", "--create-su", "--keep-going", "--quiet", "in", "out"},
-         "fall snow - fall 12 create-su keep-going quiet in out"},
+         "fa snow - fall 12 create-su keep-going quiet in out"},
         {{"--quiet", "fall", "in", "--keep-going", "out"},
-         "fall snow - fall - keep-going quiet in out"},
-        {{"WINTER", "-q", "in", "out"}, "winter snow - fall - quiet in out"},
-        {{"fall", "--fall", "-5", "in", "out"}, "fall snow - fall -5 in out"},
-        {{"winter", "--snow=-1000", "in", "out"}, "winter snow -1000 fall - in out"},
-        {{"winter", "--snow", "255", "--fall", "25", "in", "out"},
-         "winter snow 255 fall 25 in out"},
-        {{"winter", "--jobs", "1", "in", "out"}, "winter snow - fall - jobs 1 in out"},
-        {{"winter", "-j", "16", "in", "out"}, "winter snow - fall - jobs 16 in out"},
-        {{"winter", "--jobs=1024", "in", "out"}, "winter snow - fall - jobs 1024 in out"},
+         "fa snow - fall - keep-going quiet in out"},
+        {{"WINTER", "-q", "in", "out"}, "wi snow - fall - quiet in out"},
+        {{"fall", "--fall", "-5", "in", "out"}, "fa snow - fall -5 in out"},
+        {{"winter", "--snow=-1000", "in", "out"}, "wi snow -1000 fall - in out"},
+        {{"winter", "--snow", "255", "--fall", "25", "in", "out"}, "wi snow 255 fall 25 in out"},
+        {{"winter", "--jobs", "1", "in", "out"}, "wi snow - fall - jobs 1 in out"},
+        {{"winter", "-j", "16", "in", "out"}, "wi snow - fall - jobs 16 in out"},
+        {{"winter", "--jobs=1024", "in", "out"}, "wi snow - fall - jobs 1024 in out"},
+        {{"Spring", "--spring", "25", "in", "out"}, "sp snow - fall - spring 25 in out"},
+        {{"hardwinter", "--snow", "90", "in", "out"}, "hw snow - fall - hard-snow 90 in out"},
+        {{"hardwinter", "--hard-snow=0", "in", "out"}, "hw snow - fall - hard-snow 0 in out"},
+        {{"all", "--snow", "60", "--hard-snow", "120", "--spring", "0", "in", "out"},
+         "wi,fa,sp,hw snow 60 fall - spring 0 hard-snow 120 in out"},
     };
     for (const auto &[arguments, expected] : cases)
         EXPECT_EQ(describe(batch::parseBatchOptions(arguments)), expected)
@@ -49,7 +62,13 @@ TEST(BatchOptions, BadCommandLinesRaiseAOneLineUsageError)
     const std::pair<QStringList, const char *> cases[] = {
         {{}, "expected SEASON SOURCE DEST, got 0 arguments"},
         {{"winter", "in", "out", "more"}, "got 4 arguments"},
-        {{"spring", "in", "out"}, "unknown season \"spring\""},
+        {{"summer", "in", "out"}, "unknown season \"summer\": use winter, fall, spring"},
+        {{"spring", "--spring", "26", "in", "out"}, "--spring: 26 is outside 0..25"},
+        {{"spring", "--spring", "-1", "in", "out"}, "outside 0..25"},
+        {{"hardwinter", "--snow", "-5", "in", "out"}, "--snow: -5 is outside 0..255"},
+        {{"all", "--hard-snow", "256", "in", "out"}, "--hard-snow: 256 is outside 0..255"},
+        {{"hardwinter", "--snow", "90", "--hard-snow", "90", "in", "out"}, "not both"},
+        {{"all", "--create-su", "in", "out"}, "--create-su cannot be used with all"},
         {{"winter", "--frost", "in", "out"}, "frost"},
         {{"winter", "--snow", "abc", "in", "out"}, "--snow: \"abc\" is not a number"},
         {{"winter", "--snow", "inf", "in", "out"}, "not a number"},

@@ -152,6 +152,7 @@ TEST(HardWinterPixel, SnowsAllLandKeepingDarkAndGreyStructure)
         for (int i = 0; i < c.draws; ++i)
             reference.draw();
         EXPECT_EQ(noise.state(), reference.state()) << "draws made";
+        EXPECT_EQ(season::hardWinterDraws(c.in, c.alpha, c.threshold), c.draws == 1);
     }
 }
 

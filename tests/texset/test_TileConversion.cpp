@@ -1,8 +1,9 @@
 // The snow noise jump and the count of draws that the parallel sets rest on, and the
 // temporary names a later run may remove.
-#include "BitmapFiles.h"
+#include "TextureFiles.h"
 
 #include "season/PixelRules.h"
+#include "season/SeasonNaming.h"
 #include "season/SnowNoise.h"
 #include "texset/StaleTemporaries.h"
 #include "texset/TileConversion.h"
@@ -51,6 +52,46 @@ TEST(SnowCount, IsTheNumberOfDrawsTheWinterPassMakes)
             EXPECT_EQ(counted, 0u);
         }
     }
+}
+
+// Spring and hard winter run over the decoded tile with its mask: water (alpha below 128) and
+// blue-dominant pixels come out exactly as they went in, the alpha is the texture's, land
+// changes, and hard winter draws as many times as it said it would.
+TEST(NewSeasons, LeaveWaterAndBlueAloneAndChangeLand)
+{
+    char folder[] = "/tmp/tileconversion-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::filesystem::path texture = std::filesystem::path(folder) / "tile.bmp";
+    writeTexture(texture, 20, 64);
+    texset::TileConversion tile;
+    tile.load(texture);
+    tile.applyPass(season::Season::Fall, 0, 0);
+    const kovar::Image summer = tile.seasonedImage(); // fall at 0 changes nothing
+    for (const auto season : {season::Season::Spring, season::Season::HardWinter}) {
+        SCOPED_TRACE(season::seasonName(season));
+        tile.applyPass(season, season == season::Season::Spring ? 25 : 60, 1);
+        const kovar::Image &out = tile.seasonedImage();
+        ASSERT_EQ(out.byteCount(), summer.byteCount());
+        int kept = 0;
+        int changed = 0;
+        for (std::size_t i = 0; i < summer.byteCount(); i += 4) {
+            const std::uint8_t *in = summer.data() + i;
+            const std::uint8_t *res = out.data() + i;
+            ASSERT_EQ(res[3], in[3]) << "alpha at " << i / 4;
+            const season::Pixel p{in[2], in[1], in[0]};
+            if (season::isWater(in[3]) || season::isBlueDominant(p)) {
+                ASSERT_TRUE(std::equal(in, in + 3, res)) << "pixel " << i / 4;
+                ++kept;
+            } else {
+                changed += !std::equal(in, in + 3, res);
+            }
+        }
+        EXPECT_GT(kept, 64 * 30);
+        EXPECT_GT(changed, 64 * 12); // of the 64 * 24 land pixels
+    }
+    EXPECT_GT(tile.hardWinterDraws(60), 0u);
+    EXPECT_EQ(tile.hardWinterDraws(255), 0u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(StaleTemporaries, OnlyNamesOfProcessesThatAreGone)
