@@ -39,9 +39,9 @@ bool anyTransparent(const Image &top)
 
 void checkFormat(int format, const std::string &file)
 {
-    if (format != KOVAR_FORMAT_DXT1_MIPMAPPED) {
+    if (format != KOVAR_FORMAT_DXT1_MIPMAPPED && format != KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER) {
         throw Error(KOVAR_ERROR_ARGUMENT, file + ": format code " + std::to_string(format) +
-                                              " is not supported (11 is written)");
+                                              " is not supported (11 and 12 are written)");
     }
 }
 
@@ -49,6 +49,8 @@ std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
                                                const std::string &file)
 {
     checkFormat(format, file);
+    const DxtLevel dxtLevel =
+        format == KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER ? DxtLevel::Better : DxtLevel::Fast;
     const std::vector<Image> levels = buildMipChain(image);
     std::size_t pixelBytes = 0;
     for (const Image &level : levels)
@@ -87,7 +89,8 @@ std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
         const std::size_t bytes = dxtSurfaceSize(DxtFormat::Dxt1, level.width(), level.height());
         const std::size_t at = out.size();
         out.zeros(bytes);
-        encodeDxt1(stored.data(), stored.width(), stored.height(), out.bytes().data() + at);
+        encodeDxt1(stored.data(), stored.width(), stored.height(), out.bytes().data() + at,
+                   dxtLevel);
     }
     return std::move(out.bytes());
 }
