@@ -23,4 +23,10 @@ void checkFormat(int format, const std::string &file);
 std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
                                                const std::string &file);
 
+// The same, written into `reuse`'s memory (its contents are replaced): a caller that encodes
+// tile after tile passes back the previous result and allocates nothing once it is big enough.
+std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
+                                               const std::string &file,
+                                               std::vector<std::uint8_t> reuse);
+
 } // namespace kovar

@@ -125,6 +125,20 @@ TEST(ExtendedBitmapWriter, FormatElevenAndTwelveRoundTripKeepsColourCloseAndWate
         }
 }
 
+// A result passed back for its memory, larger or smaller than the next, leaves no trace in it.
+TEST(ExtendedBitmapWriter, ReusedResultMemoryGivesTheSameFile)
+{
+    const kovar::Image small = kovartest::patternImage(13, 7, true);
+    const kovar::Image large = kovartest::patternImage(256, 256, true);
+    const auto largeFile = kovar::encodeExtendedBitmap(large, 11, "out.bmp");
+    const auto smallFile = kovar::encodeExtendedBitmap(small, 12, "out.bmp");
+    std::vector<std::uint8_t> reused = kovar::encodeExtendedBitmap(large, 11, "out.bmp");
+    reused = kovar::encodeExtendedBitmap(small, 12, "out.bmp", std::move(reused));
+    EXPECT_EQ(reused, smallFile);
+    reused = kovar::encodeExtendedBitmap(large, 11, "out.bmp", std::move(reused));
+    EXPECT_EQ(reused, largeFile);
+}
+
 TEST(ExtendedBitmapWriter, AllWaterTileIsValid)
 {
     kovar::Image water(32, 32, "water");
