@@ -407,7 +407,9 @@ Image decodeBitmap(std::span<const std::uint8_t> bytes, const std::string &file)
                 texels[i] = 255;
         }
         // Blocks are stored with the image's rows bottom-up, like an uncompressed bitmap.
-        return info.topDown ? image : image.flippedVertically();
+        if (!info.topDown)
+            image.flipVertically();
+        return image;
     }
 
     const std::span<const std::uint8_t> palette =

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kovar {
@@ -11,6 +12,12 @@ class ByteWriter
 {
   public:
     explicit ByteWriter(std::size_t reserve = 0) { bytes_.reserve(reserve); }
+    // Writes into `reuse`'s memory, emptied first.
+    ByteWriter(std::vector<std::uint8_t> &&reuse, std::size_t reserve) : bytes_(std::move(reuse))
+    {
+        bytes_.clear();
+        bytes_.reserve(reserve);
+    }
 
     void u8(std::uint8_t v) { bytes_.push_back(v); }
     void u16(std::uint16_t v)

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -108,12 +109,14 @@ void decodeInterpolatedAlpha(const std::uint8_t *block, std::uint8_t texels[kTex
 }
 
 // Copies the 4 x 4 block at (bx, by) out of an image; texels beyond the right or bottom edge
-// repeat the nearest texel inside, so a partial block is fitted to its own colours only.
-void gatherBlock(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
+// repeat the nearest texel inside, so a partial block is fitted to its own colours only. With
+// `bottomUp`, the image is the one whose row y is row height - 1 - y of `rgba`.
+void gatherBlock(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height, bool bottomUp,
                  std::uint32_t bx, std::uint32_t by, std::uint8_t out[kTexels * 4])
 {
     for (std::uint32_t y = 0; y < 4; ++y) {
-        const std::uint32_t sy = std::min(by * 4 + y, height - 1);
+        const std::uint32_t row = std::min(by * 4 + y, height - 1);
+        const std::uint32_t sy = bottomUp ? height - 1 - row : row;
         for (std::uint32_t x = 0; x < 4; ++x) {
             const std::uint32_t sx = std::min(bx * 4 + x, width - 1);
             std::memcpy(out + (y * 4 + x) * 4, rgba + (std::size_t(sy) * width + sx) * 4, 4);
@@ -121,32 +124,80 @@ void gatherBlock(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t he
     }
 }
 
-void encodeBlockRows(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
-                     std::uint8_t *blocks, std::uint32_t firstRow, std::uint32_t endRow,
-                     DxtLevel level)
+// What one encode call encodes.
+struct Surface
 {
-    const std::uint32_t across = blocksAcross(width);
+    const std::uint8_t *rgba;
+    std::uint32_t width, height;
+    bool bottomUp;
+    std::uint8_t *blocks;
+    DxtLevel level;
+};
+
+void encodeBlockRows(const Surface &s, std::uint32_t firstRow, std::uint32_t endRow)
+{
+    const std::uint32_t across = blocksAcross(s.width);
     std::uint8_t texels[kTexels * 4];
     for (std::uint32_t by = firstRow; by < endRow; ++by) {
         for (std::uint32_t bx = 0; bx < across; ++bx) {
-            gatherBlock(rgba, width, height, bx, by, texels);
-            dxtblock::encodeBlock(texels, blocks + (std::size_t(by) * across + bx) * 8, level);
+            gatherBlock(s.rgba, s.width, s.height, s.bottomUp, bx, by, texels);
+            dxtblock::encodeBlock(texels, s.blocks + (std::size_t(by) * across + bx) * 8, s.level);
         }
     }
 }
 
+// OMP_NUM_THREADS when set, else the number of hardware threads. Finding the latter reads the
+// system's processor list, so both are read once per process, not once per encode.
+unsigned defaultEncodeThreads()
+{
+    static const unsigned count = [] {
+        if (const char *omp = std::getenv("OMP_NUM_THREADS")) {
+            const long n = std::strtol(omp, nullptr, 10);
+            if (n > 0) {
+                return static_cast<unsigned>(std::min(n, 256L));
+            }
+        }
+        return std::max(1u, std::thread::hardware_concurrency());
+    }();
+    return count;
+}
+
 unsigned encodeThreads()
 {
-    if (const unsigned chosen = g_encodeThreads.load()) {
-        return chosen;
-    }
-    if (const char *omp = std::getenv("OMP_NUM_THREADS")) {
-        const long n = std::strtol(omp, nullptr, 10);
-        if (n > 0) {
-            return static_cast<unsigned>(std::min(n, 256L));
+    const unsigned chosen = g_encodeThreads.load();
+    return chosen != 0 ? chosen : defaultEncodeThreads();
+}
+
+void encodeSurface(const Surface &s)
+{
+    if (s.width == 0 || s.height == 0) {
+        // Nothing to read: the one block of an empty surface is left fully transparent.
+        for (std::size_t i = 0; i < dxtSurfaceSize(DxtFormat::Dxt1, s.width, s.height); i += 8) {
+            dxtblock::encodeBlock(kEmptyBlock, s.blocks + i);
         }
+        return;
     }
-    return std::max(1u, std::thread::hardware_concurrency());
+    const std::uint32_t down = blocksAcross(s.height);
+    // One thread per band unless the surface is too small to share out; the thread count is
+    // then not even looked up.
+    const std::uint32_t bands =
+        down < 2 * kMinRowsPerThread ? 1u : std::min(encodeThreads(), down / kMinRowsPerThread);
+    std::vector<std::thread> workers;
+    workers.reserve(bands); // so that only starting a thread can throw below, and is caught
+    std::uint32_t first = 0;
+    for (std::uint32_t band = 1; band < bands; ++band) {
+        const std::uint32_t end = static_cast<std::uint32_t>(std::uint64_t(down) * band / bands);
+        try {
+            workers.emplace_back(encodeBlockRows, std::cref(s), first, end);
+        } catch (const std::system_error &) {
+            encodeBlockRows(s, first, end);
+        }
+        first = end;
+    }
+    encodeBlockRows(s, first, down);
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
 }
 
 } // namespace
@@ -199,31 +250,13 @@ void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t hei
 void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
                 std::uint8_t *blocks, DxtLevel level)
 {
-    if (width == 0 || height == 0) {
-        // Nothing to read: the one block of an empty surface is left fully transparent.
-        for (std::size_t i = 0; i < dxtSurfaceSize(DxtFormat::Dxt1, width, height); i += 8) {
-            dxtblock::encodeBlock(kEmptyBlock, blocks + i);
-        }
-        return;
-    }
-    const std::uint32_t down = blocksAcross(height);
-    const std::uint32_t bands = std::max(1u, std::min(encodeThreads(), down / kMinRowsPerThread));
-    std::vector<std::thread> workers;
-    workers.reserve(bands); // so that only starting a thread can throw below, and is caught
-    std::uint32_t first = 0;
-    for (std::uint32_t band = 1; band < bands; ++band) {
-        const std::uint32_t end = static_cast<std::uint32_t>(std::uint64_t(down) * band / bands);
-        try {
-            workers.emplace_back(encodeBlockRows, rgba, width, height, blocks, first, end, level);
-        } catch (const std::system_error &) {
-            encodeBlockRows(rgba, width, height, blocks, first, end, level);
-        }
-        first = end;
-    }
-    encodeBlockRows(rgba, width, height, blocks, first, down, level);
-    for (std::thread &worker : workers) {
-        worker.join();
-    }
+    encodeSurface({rgba, width, height, false, blocks, level});
+}
+
+void encodeDxt1BottomUp(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
+                        std::uint8_t *blocks, DxtLevel level)
+{
+    encodeSurface({rgba, width, height, true, blocks, level});
 }
 
 const char *dxtInstructionSet()

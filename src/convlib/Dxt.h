@@ -34,13 +34,20 @@ enum class DxtLevel { Fast, Better };
 void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
                 std::uint8_t *blocks, DxtLevel level);
 
+// As above, for the image turned upside down: the blocks of the image whose first row is the
+// last row of `rgba`, as bitmaps store their rows bottom-up. Reads the rows in place; no
+// flipped copy is made.
+void encodeDxt1BottomUp(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
+                        std::uint8_t *blocks, DxtLevel level);
+
 // The instruction set the encoder runs on this processor ("AVX2" or "SSE2"). Every instruction
 // set gives the same bytes.
 const char *dxtInstructionSet();
 
 // How many threads one encodeDxt1 call may spread its blocks over; the call still returns only
 // when all are done. 0, the default, means OMP_NUM_THREADS when that is set, else one per
-// hardware thread; 1 keeps all work on the calling thread. Applies to every later call.
+// hardware thread, both read once, by the first call that needs them; 1 keeps all work on the
+// calling thread. Applies to every later call.
 void setDxtEncodeThreads(unsigned count);
 
 } // namespace kovar

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <optional>
+#include <utility>
 
 namespace kovar {
 
@@ -39,26 +41,32 @@ bool anyTransparent(const Image &top)
 
 void checkFormat(int format, const std::string &file)
 {
-    if (format != KOVAR_FORMAT_DXT1_MIPMAPPED) {
+    if (format != KOVAR_FORMAT_DXT1_MIPMAPPED && format != KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER) {
         throw Error(KOVAR_ERROR_ARGUMENT, file + ": format code " + std::to_string(format) +
-                                              " is not supported (11 is written)");
+                                              " is not supported (11 and 12 are written)");
     }
 }
 
 std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
-                                               const std::string &file)
+                                               const std::string &file,
+                                               std::vector<std::uint8_t> reuse)
 {
     checkFormat(format, file);
-    const std::vector<Image> levels = buildMipChain(image);
+    const DxtLevel dxtLevel =
+        format == KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER ? DxtLevel::Better : DxtLevel::Fast;
     std::size_t pixelBytes = 0;
-    for (const Image &level : levels)
-        pixelBytes += dxtSurfaceSize(DxtFormat::Dxt1, level.width(), level.height());
+    for (std::uint32_t w = image.width(), h = image.height();;
+         w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+        pixelBytes += dxtSurfaceSize(DxtFormat::Dxt1, w, h);
+        if (w == 1 && h == 1)
+            break;
+    }
     const std::size_t topBytes = dxtSurfaceSize(DxtFormat::Dxt1, image.width(), image.height());
     // Levels below the top: floor(log2) of the larger side, 8 for 256 x 256.
     const auto mipCount =
         static_cast<std::uint16_t>(std::bit_width(std::max(image.width(), image.height())) - 1);
 
-    ByteWriter out(kDataOffset + pixelBytes);
+    ByteWriter out(std::move(reuse), kDataOffset + pixelBytes);
     out.text("BM");
     out.u32(static_cast<std::uint32_t>(kDataOffset + pixelBytes));
     out.u32(0); // reserved
@@ -82,14 +90,28 @@ std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
     for (int i = 16; i < 20; ++i)
         out.u8(kFs70UnknownBytes16To19);
 
-    for (const Image &level : levels) {
-        const Image stored = level.flippedVertically();
-        const std::size_t bytes = dxtSurfaceSize(DxtFormat::Dxt1, level.width(), level.height());
+    // Each level is encoded as soon as it is made, rows read bottom-up in place, and only the
+    // level in hand and the next one are held: no copy of the image, no flipped levels.
+    const Image *level = &image;
+    std::optional<Image> smaller;
+    for (;;) {
         const std::size_t at = out.size();
-        out.zeros(bytes);
-        encodeDxt1(stored.data(), stored.width(), stored.height(), out.bytes().data() + at);
+        out.zeros(dxtSurfaceSize(DxtFormat::Dxt1, level->width(), level->height()));
+        encodeDxt1BottomUp(level->data(), level->width(), level->height(), out.bytes().data() + at,
+                           dxtLevel);
+        if (level->width() == 1 && level->height() == 1)
+            break;
+        Image next = halveLevel(*level);
+        smaller = std::move(next);
+        level = &*smaller;
     }
     return std::move(out.bytes());
+}
+
+std::vector<std::uint8_t> encodeExtendedBitmap(const Image &image, int format,
+                                               const std::string &file)
+{
+    return encodeExtendedBitmap(image, format, file, {});
 }
 
 } // namespace kovar

@@ -39,4 +39,14 @@ Image Image::flippedVertically() const
     return flipped;
 }
 
+void Image::flipVertically()
+{
+    const std::size_t rowBytes = std::size_t{width_} * 4;
+    for (std::uint32_t top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(pixels_.begin() + static_cast<std::ptrdiff_t>(top * rowBytes),
+                         pixels_.begin() + static_cast<std::ptrdiff_t>((top + 1) * rowBytes),
+                         pixels_.begin() + static_cast<std::ptrdiff_t>(bottom * rowBytes));
+    }
+}
+
 } // namespace kovar

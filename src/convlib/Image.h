@@ -36,6 +36,8 @@ class Image
 
     // The same image with its rows in reverse order.
     Image flippedVertically() const;
+    // Reverses the order of the rows in place, without a second image's memory.
+    void flipVertically();
 
     bool operator==(const Image &other) const = default;
 

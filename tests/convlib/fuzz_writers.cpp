@@ -1,6 +1,7 @@
 // libFuzzer entry for the texture writer: an image of any size from 1 x 1 to 512 x 512 with any
 // alpha goes through TargaToExtendedBitmap, and the texture must decode back to the same size
-// with every texel's 1-bit alpha (alpha below 128 is water) exactly as in the image.
+// with every texel's 1-bit alpha (alpha below 128 is water) exactly as in the image. The top bit
+// of the fourth byte (unused by the height) chooses format code 12 over 11.
 #include "convlib/BitmapReader.h"
 #include "convlib/FileIo.h"
 #include "convlib/Image.h"
@@ -39,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const std::uint32_t width = 1 + (data[0] | (data[1] << 8)) % 512;
     const std::uint32_t height = 1 + (data[2] | (data[3] << 8)) % 512;
+    const int format =
+        (data[3] & 0x80) != 0 ? KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER : KOVAR_FORMAT_DXT1_MIPMAPPED;
     data += 4;
     size -= 4;
 
@@ -53,9 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string out = folder() + "/out.bmp";
     kovar::writeFileAtomically(tga, kovar::encodeTarga(image));
     char message[KOVAR_MESSAGE_SIZE] = "";
-    if (TargaToExtendedBitmap(tga.c_str(), out.c_str(), message, KOVAR_FORMAT_DXT1_MIPMAPPED) !=
-        KOVAR_OK) {
-        std::fprintf(stderr, "%u x %u: %s\n", width, height, message);
+    if (TargaToExtendedBitmap(tga.c_str(), out.c_str(), message, format) != KOVAR_OK) {
+        std::fprintf(stderr, "%u x %u, format %d: %s\n", width, height, format, message);
         std::abort();
     }
 

@@ -268,7 +268,8 @@ TEST_P(DxtQuality, BetterLevelBeatsFastAndClusterFit)
     const double cluster =
         kovartest::opaquePsnr(source, decode(DxtFormat::Dxt1, reference, 128, 128));
     EXPECT_GE(better, fast) << "better " << better << " dB, fast " << fast << " dB";
-    EXPECT_GT(better, cluster - 0.05) << "better " << better << " dB, cluster fit " << cluster << " dB";
+    EXPECT_GT(better, cluster - 0.05)
+        << "better " << better << " dB, cluster fit " << cluster << " dB";
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, DxtQuality, testing::Values(1u, 2u, 3u));
@@ -303,6 +304,28 @@ TEST(DxtInstructionSets, EveryVersionGivesTheSameBytes)
             const std::vector<std::uint8_t> wide = encode(image, level);
             kovar::dxtblock::resetInstructionSet();
             EXPECT_EQ(baseline, wide);
+        }
+    }
+}
+
+// Encoding the rows bottom-up in place gives the blocks of the flipped image, partial blocks at
+// the (flipped) bottom edge included; the in-place flip is the copying one.
+TEST(DxtBottomUp, GivesTheBlocksOfTheFlippedImage)
+{
+    for (const auto &[width, height] :
+         {std::pair<std::uint32_t, std::uint32_t>{1, 1}, {5, 7}, {13, 2}, {64, 130}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height);
+        const Image source = randomImage(width, height, Alpha::Water);
+        Image flipped = source;
+        flipped.flipVertically();
+        ASSERT_TRUE(flipped == source.flippedVertically());
+        for (const kovar::DxtLevel level : kLevels) {
+            kovar::setDxtEncodeThreads(3);
+            std::vector<std::uint8_t> bottomUp(
+                kovar::dxtSurfaceSize(DxtFormat::Dxt1, width, height));
+            kovar::encodeDxt1BottomUp(source.data(), width, height, bottomUp.data(), level);
+            kovar::setDxtEncodeThreads(0);
+            EXPECT_EQ(bottomUp, encode(flipped, level)) << "level " << int(level);
         }
     }
 }

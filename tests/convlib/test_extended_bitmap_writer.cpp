@@ -1,4 +1,4 @@
-// Writing FS2004 textures in format 11 and reading them back.
+// Writing FS2004 textures in formats 11 and 12 and reading them back.
 #include "TestBitmaps.h"
 
 #include "convlib/BitmapReader.h"
@@ -90,35 +90,53 @@ struct RoundTripCase
     double minPsnr; // the pattern's gradients are steeper on smaller images
 };
 
-// Targa -> texture -> Targa through the C calls: colour close, water bit for bit.
-TEST(ExtendedBitmapWriter, FormatElevenRoundTripKeepsColourCloseAndWaterExact)
+// Targa -> texture -> Targa through the C calls, in both format codes: colour close, water bit
+// for bit.
+TEST(ExtendedBitmapWriter, FormatElevenAndTwelveRoundTripKeepsColourCloseAndWaterExact)
 {
-    for (const RoundTripCase &c :
-         {RoundTripCase{256, 256, true, 36}, RoundTripCase{256, 256, false, 36},
-          RoundTripCase{64, 8, true, 32}, RoundTripCase{13, 7, true, 22},
-          RoundTripCase{1, 1, false, 40}}) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << (c.water ? " water" : ""));
-        const kovar::Image image = kovartest::patternImage(c.width, c.height, c.water);
-        kovartest::TempFolder folder;
-        const std::string tga = folder.file("targa.tga");
-        const std::string texture = folder.file("0123012301230123wi.bmp");
-        kovartest::writeBytes(tga, kovar::encodeTarga(image));
-        char message[KOVAR_MESSAGE_SIZE];
-        ASSERT_EQ(TargaToExtendedBitmap(tga.c_str(), texture.c_str(), message, 11), KOVAR_OK)
-            << message;
-        ASSERT_EQ(TargaFromExtendedBitmap(tga.c_str(), texture.c_str(), message), KOVAR_OK)
-            << message;
-        const kovar::Image back = kovar::decodeTarga(kovartest::readBytes(tga), tga);
+    for (const int format : {KOVAR_FORMAT_DXT1_MIPMAPPED, KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER})
+        for (const RoundTripCase &c :
+             {RoundTripCase{256, 256, true, 36}, RoundTripCase{256, 256, false, 36},
+              RoundTripCase{64, 8, true, 32}, RoundTripCase{13, 7, true, 22},
+              RoundTripCase{1, 1, false, 40}}) {
+            SCOPED_TRACE(testing::Message() << "format " << format << ", " << c.width << "x"
+                                            << c.height << (c.water ? " water" : ""));
+            const kovar::Image image = kovartest::patternImage(c.width, c.height, c.water);
+            kovartest::TempFolder folder;
+            const std::string tga = folder.file("targa.tga");
+            const std::string texture = folder.file("0123012301230123wi.bmp");
+            kovartest::writeBytes(tga, kovar::encodeTarga(image));
+            char message[KOVAR_MESSAGE_SIZE];
+            ASSERT_EQ(TargaToExtendedBitmap(tga.c_str(), texture.c_str(), message, format),
+                      KOVAR_OK)
+                << message;
+            ASSERT_EQ(TargaFromExtendedBitmap(tga.c_str(), texture.c_str(), message), KOVAR_OK)
+                << message;
+            const kovar::Image back = kovar::decodeTarga(kovartest::readBytes(tga), tga);
 
-        ASSERT_EQ(back.width(), c.width);
-        ASSERT_EQ(back.height(), c.height);
-        for (std::uint32_t y = 0; y < c.height; ++y)
-            for (std::uint32_t x = 0; x < c.width; ++x)
-                ASSERT_EQ(back.pixel(x, y)[3], image.pixel(x, y)[3]) << x << "," << y;
-        EXPECT_GT(kovartest::opaquePsnr(image, back), c.minPsnr);
-        EXPECT_EQ(folder.entries(),
-                  (std::vector<std::string>{"0123012301230123wi.bmp", "targa.tga"}));
-    }
+            ASSERT_EQ(back.width(), c.width);
+            ASSERT_EQ(back.height(), c.height);
+            for (std::uint32_t y = 0; y < c.height; ++y)
+                for (std::uint32_t x = 0; x < c.width; ++x)
+                    ASSERT_EQ(back.pixel(x, y)[3], image.pixel(x, y)[3]) << x << "," << y;
+            EXPECT_GT(kovartest::opaquePsnr(image, back), c.minPsnr);
+            EXPECT_EQ(folder.entries(),
+                      (std::vector<std::string>{"0123012301230123wi.bmp", "targa.tga"}));
+        }
+}
+
+// A result passed back for its memory, larger or smaller than the next, leaves no trace in it.
+TEST(ExtendedBitmapWriter, ReusedResultMemoryGivesTheSameFile)
+{
+    const kovar::Image small = kovartest::patternImage(13, 7, true);
+    const kovar::Image large = kovartest::patternImage(256, 256, true);
+    const auto largeFile = kovar::encodeExtendedBitmap(large, 11, "out.bmp");
+    const auto smallFile = kovar::encodeExtendedBitmap(small, 12, "out.bmp");
+    std::vector<std::uint8_t> reused = kovar::encodeExtendedBitmap(large, 11, "out.bmp");
+    reused = kovar::encodeExtendedBitmap(small, 12, "out.bmp", std::move(reused));
+    EXPECT_EQ(reused, smallFile);
+    reused = kovar::encodeExtendedBitmap(large, 11, "out.bmp", std::move(reused));
+    EXPECT_EQ(reused, largeFile);
 }
 
 TEST(ExtendedBitmapWriter, AllWaterTileIsValid)

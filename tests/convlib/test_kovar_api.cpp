@@ -1,13 +1,17 @@
-// The C calls' failure contract: a status, a message naming the file in the caller's buffer,
-// and outputs left as they were.
+// The C calls' failure contract (a status, a message naming the file in the caller's buffer,
+// and outputs left as they were), and what the two format codes write.
 #include "TestBitmaps.h"
 
+#include "convlib/BitmapReader.h"
+#include "convlib/Dxt.h"
 #include "convlib/Targa.h"
 #include "convlib/kovar.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
@@ -173,12 +177,27 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const Workspace &w) { return w.fifo + ": cannot replace it: "; }},
         FailureCase{"UnknownFormatCodeIsCheckedFirst",
                     [](Workspace &w, char *m) {
-                        return TargaToExtendedBitmap(w.missing.c_str(), w.texture.c_str(), m, 12);
+                        return TargaToExtendedBitmap(w.missing.c_str(), w.texture.c_str(), m, 13);
                     },
                     KOVAR_ERROR_ARGUMENT,
                     [](const Workspace &w) {
-                        return w.texture + ": format code 12 is not supported (11 is written)";
+                        return w.texture +
+                               ": format code 13 is not supported (11 and 12 are written)";
                     }},
+        FailureCase{
+            "FormatCodeBelowTheWrittenOnes",
+            [](Workspace &w, char *m) {
+                return TargaToExtendedBitmap(w.tga.c_str(), w.texture.c_str(), m, 10);
+            },
+            KOVAR_ERROR_ARGUMENT,
+            [](const Workspace &w) { return w.texture + ": format code 10 is not supported"; }},
+        FailureCase{
+            "NegativeFormatCode",
+            [](Workspace &w, char *m) {
+                return TargaToExtendedBitmap(w.tga.c_str(), w.texture.c_str(), m, -12);
+            },
+            KOVAR_ERROR_ARGUMENT,
+            [](const Workspace &w) { return w.texture + ": format code -12 is not supported"; }},
         FailureCase{
             "NullPath",
             [](Workspace &w, char *m) {
@@ -220,6 +239,95 @@ TEST(KovarApi, SuccessClearsTheMessage)
     char message[KOVAR_MESSAGE_SIZE] = "stale message";
     EXPECT_EQ(TargaToExtendedBitmap(work.tga.c_str(), work.texture.c_str(), message, 11), KOVAR_OK);
     EXPECT_STREQ(message, "");
+}
+
+struct Written
+{
+    std::vector<std::uint8_t> bytes;
+    kovar::Image back; // the top level, decoded
+};
+
+// `image` written through the C calls in the form `format` names, and read back.
+Written writeTexture(const kovartest::TempFolder &folder, const kovar::Image &image, int format)
+{
+    const std::string tga = folder.file("targa.tga");
+    const std::string texture = folder.file("texture" + std::to_string(format) + ".bmp");
+    kovartest::writeBytes(tga, kovar::encodeTarga(image));
+    char message[KOVAR_MESSAGE_SIZE];
+    EXPECT_EQ(TargaToExtendedBitmap(tga.c_str(), texture.c_str(), message, format), KOVAR_OK)
+        << message;
+    std::vector<std::uint8_t> bytes = kovartest::readBytes(texture);
+    kovar::Image back = kovar::decodeBitmap(bytes, texture);
+    return {std::move(bytes), std::move(back)};
+}
+
+// The alpha of every texel of every level, in file order.
+std::vector<std::uint8_t> alphaOfEveryLevel(const std::vector<std::uint8_t> &bytes,
+                                            std::uint32_t width, std::uint32_t height)
+{
+    std::vector<std::uint8_t> alpha;
+    std::size_t at = 74;
+    for (;;) {
+        kovar::Image level(width, height, "level");
+        kovar::decodeDxt(kovar::DxtFormat::Dxt1, bytes.data() + at, width, height, level.data());
+        for (std::size_t i = 3; i < level.byteCount(); i += 4)
+            alpha.push_back(level.data()[i]);
+        at += kovar::dxtSurfaceSize(kovar::DxtFormat::Dxt1, width, height);
+        if (width == 1 && height == 1)
+            break;
+        width = std::max(1u, width / 2);
+        height = std::max(1u, height / 2);
+    }
+    EXPECT_EQ(at, bytes.size());
+    return alpha;
+}
+
+// On a hard tile (gradients under heavy grain, so that no block is easy, with water, shores
+// and land), code 12 writes the file code 11 writes but for the colours of its blocks: the same
+// headers and FS70 block, the same size, the same water in every level, and a lower error.
+TEST(KovarApi, BetterFormatDiffersFromTheUsualOneOnlyInBlockColours)
+{
+    kovar::Image tile = kovartest::patternImage(256, 256, true);
+    const kovar::Image grain = kovartest::noiseImage(256, 256, 7);
+    for (std::size_t i = 0; i < tile.byteCount(); ++i) {
+        if (i % 4 != 3)
+            tile.data()[i] = static_cast<std::uint8_t>(
+                std::clamp(tile.data()[i] + grain.data()[i] % 49 - 24, 0, 255));
+    }
+    kovartest::TempFolder folder;
+    const Written usual = writeTexture(folder, tile, KOVAR_FORMAT_DXT1_MIPMAPPED);
+    const Written better = writeTexture(folder, tile, KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER);
+
+    ASSERT_EQ(better.bytes.size(), usual.bytes.size());
+    EXPECT_TRUE(std::equal(usual.bytes.begin(), usual.bytes.begin() + 74, better.bytes.begin()));
+    EXPECT_NE(better.bytes, usual.bytes);
+    EXPECT_EQ(alphaOfEveryLevel(better.bytes, 256, 256), alphaOfEveryLevel(usual.bytes, 256, 256));
+    const double usualPsnr = kovartest::opaquePsnr(tile, usual.back);
+    const double betterPsnr = kovartest::opaquePsnr(tile, better.back);
+    EXPECT_GE(betterPsnr, usualPsnr) << "better " << betterPsnr << " dB, usual " << usualPsnr;
+}
+
+// Re-encoding each bundled sample tile, code 12 loses no more colour than code 11, and keeps it
+// close.
+TEST(KovarApi, BetterFormatIsNoWorseOnTheSampleTiles)
+{
+    int tiles = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(TESSAVANE_SOURCE_DIR "/samples")) {
+        if (entry.path().extension() != ".bmp")
+            continue;
+        ++tiles;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string path = entry.path().string();
+        const kovar::Image source = kovar::decodeBitmap(kovartest::readBytes(path), path);
+        kovartest::TempFolder folder;
+        const double usual = kovartest::opaquePsnr(
+            source, writeTexture(folder, source, KOVAR_FORMAT_DXT1_MIPMAPPED).back);
+        const double better = kovartest::opaquePsnr(
+            source, writeTexture(folder, source, KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER).back);
+        EXPECT_GE(better, usual) << "better " << better << " dB, usual " << usual;
+        EXPECT_GT(better, 40.0);
+    }
+    EXPECT_EQ(tiles, 8);
 }
 
 #ifdef TESSAVANE_TEST_ASAN
