@@ -129,8 +129,9 @@ const kovar::Image &TileConversion::seasonedImage()
 
 const std::vector<std::uint8_t> &TileConversion::encode(const std::filesystem::path &output)
 {
-    m_encoded =
-        kovar::encodeExtendedBitmap(seasonedImage(), KOVAR_FORMAT_DXT1_MIPMAPPED, output.string());
+    // Into the previous tile's memory: the file's size is the same from tile to tile.
+    m_encoded = kovar::encodeExtendedBitmap(seasonedImage(), KOVAR_FORMAT_DXT1_MIPMAPPED,
+                                            output.string(), std::move(m_encoded));
     return m_encoded;
 }
 
