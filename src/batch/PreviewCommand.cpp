@@ -7,6 +7,7 @@
 #include "season/Adjustment.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <iterator>
@@ -100,13 +101,26 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
             panels.push_back({season::Season::Spring, strengths[2]});
             panels.push_back({season::Season::HardWinter, strengths[3]});
         }
-        if (positional.size() != 2)
-            throw UsageError(QStringLiteral("preview: expected TILE OUT.png, got %1 argument%2")
+        if (positional.size() < 2)
+            throw UsageError(QStringLiteral("preview: expected TILE... OUT.png, got %1 argument%2")
                                  .arg(positional.size())
                                  .arg(positional.size() == 1 ? "" : "s")
                                  .toStdString());
-        const preview::SummerTile tile = preview::readSummerTile(positional[0]);
-        preview::writePng(preview::renderPreview(tile, panels), positional[1]);
+        const QString out = positional.takeLast();
+        if (!out.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+            throw UsageError(QStringLiteral("preview: the picture \"%1\" must be named *.png "
+                                            "(the last argument is the one written)")
+                                 .arg(out)
+                                 .toStdString());
+        if (positional.size() == 1) {
+            preview::writePng(
+                preview::renderPreview(preview::readSummerTile(positional[0]), panels), out);
+        } else {
+            std::vector<preview::NamedTile> tiles;
+            for (const QString &path : positional)
+                tiles.push_back({QFileInfo(path).fileName(), preview::readSummerTile(path)});
+            preview::writePng(preview::renderContactSheet(tiles, panels), out);
+        }
         return AllWritten;
     } catch (const UsageError &e) {
         std::fprintf(err, "tessavane-batch: %s (see --help)\n", e.what());

@@ -18,6 +18,9 @@ TMButton::~TMButton() = default;
 void TMButton::setBitmap(const QImage &bitmap)
 {
     m_bitmap = bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_RGB32);
+    m_seeThrough = bitmap.hasAlphaChannel()
+                       ? bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                       : QImage();
     Changed();
 }
 
@@ -105,12 +108,14 @@ void TMButton::paintEvent(QPaintEvent *)
 
     if (m_bitmap.isNull())
         return;
+    // On the parent's background the picture's transparent parts show the parent too, so a
+    // borderless button shows only its picture.
+    const QImage &picture = ParentColor() && !m_seeThrough.isNull() ? m_seeThrough : m_bitmap;
     if (m_stretch) {
         // Both edges come from the height: a square of side Height - 6 from (2, 2).
-        painter.drawImage(QRect(QPoint(2, 2), QPoint(h - 4 - 1, h - 4 - 1)), m_bitmap);
+        painter.drawImage(QRect(QPoint(2, 2), QPoint(h - 4 - 1, h - 4 - 1)), picture);
     } else {
-        painter.drawImage(QPoint((w - m_bitmap.width()) / 2, (h - m_bitmap.height()) / 2),
-                          m_bitmap);
+        painter.drawImage(QPoint((w - picture.width()) / 2, (h - picture.height()) / 2), picture);
     }
 }
 

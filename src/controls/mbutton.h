@@ -45,7 +45,8 @@ class TMButton : public TPictureControl
     void setDropDownMenu(QMenu *menu) { m_dropDownMenu = menu; }
 
     const QImage &Bitmap() const { return m_bitmap; }
-    // Copies the picture (made opaque) into the button's own bitmap and repaints.
+    // Copies the picture (made opaque) into the button's own bitmap and repaints. With
+    // ParentColor set, the picture's transparent parts are not painted.
     virtual void setBitmap(const QImage &bitmap);
 
     bool Stretch() const { return m_stretch; }
@@ -87,6 +88,7 @@ class TMButton : public TPictureControl
 
     QPointer<QMenu> m_dropDownMenu;
     QImage m_bitmap;
+    QImage m_seeThrough; // the picture with its transparency, when it has any
     bool m_stretch = true;
     bool m_rockerLR = false;
     bool m_rockerUD = false;

@@ -14,6 +14,8 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace preview {
 
 namespace {
@@ -101,7 +103,9 @@ QString panelLabel(const Panel &panel)
         .arg(panel.strength);
 }
 
-QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
+namespace {
+
+QImage renderRow(const SummerTile &tile, const std::vector<Panel> &panels, const QString &tileName)
 {
     const int count = int(panels.size());
     QImage sheet(count * tile.width + (count + 1) * kGap, tile.height + kLabelHeight + 2 * kGap,
@@ -115,8 +119,11 @@ QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
     for (int p = 0; p < count; ++p) {
         const int left = kGap + p * (tile.width + kGap);
         const int top = kGap + kLabelHeight;
+        QString label = panelLabel(panels[p]);
+        if (!panels[p].season && !tileName.isEmpty())
+            label += QStringLiteral(": ") + tileName;
         painter.drawText(QRect(left, kGap, tile.width, kLabelHeight - 4),
-                         Qt::AlignLeft | Qt::AlignVCenter, panelLabel(panels[p]));
+                         Qt::AlignLeft | Qt::AlignVCenter, label);
         const std::vector<std::uint8_t> bgr = seasonPixels(tile, panels[p]);
         QImage panel(tile.width, tile.height, QImage::Format_RGB32);
         std::size_t i = 0;
@@ -126,6 +133,35 @@ QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
                 row[x] = shown(&bgr[3 * i], tile.alpha[i]);
         }
         painter.drawImage(left, top, panel);
+    }
+    painter.end();
+    return sheet;
+}
+
+} // namespace
+
+QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
+{
+    return renderRow(tile, panels, QString());
+}
+
+QImage renderContactSheet(const std::vector<NamedTile> &tiles, const std::vector<Panel> &panels)
+{
+    std::vector<QImage> rows;
+    int width = 0;
+    int height = 0;
+    for (const NamedTile &named : tiles) {
+        rows.push_back(renderRow(named.tile, panels, named.name));
+        width = std::max(width, rows.back().width());
+        height += rows.back().height() - (rows.size() > 1 ? kGap : 0);
+    }
+    QImage sheet(width, height, QImage::Format_RGB32);
+    sheet.fill(kBackground);
+    QPainter painter(&sheet);
+    int top = 0;
+    for (const QImage &row : rows) {
+        painter.drawImage(0, top, row);
+        top += row.height() - kGap; // rows share the gap between them
     }
     painter.end();
     return sheet;

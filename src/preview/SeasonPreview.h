@@ -45,6 +45,18 @@ QString panelLabel(const Panel &panel);
 // The panels in one row, each below its label. Needs a QGuiApplication (for the font).
 QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels);
 
+// A named tile of a contact sheet.
+struct NamedTile
+{
+    QString name;
+    SummerTile tile;
+};
+
+// One row per tile, in order, as renderPreview draws it, with the tile's name in the label
+// of its summer panel ("summer: 030123210321200su.bmp"), so a sheet of several tiles says
+// which is which.
+QImage renderContactSheet(const std::vector<NamedTile> &tiles, const std::vector<Panel> &panels);
+
 // The strengths from..to in steps of `step` ("40:160:20" gives 40, 60, ..., 160). Throws
 // platform::Error for a range that is not three integers with step > 0 and from <= to, or
 // that would give more than 32 panels.

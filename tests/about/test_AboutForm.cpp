@@ -187,13 +187,17 @@ TEST_F(AboutFormTest, PictureButtonsShowThePageAroundTheirPictures)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mouseMove(&form, QPoint(480, 300)); // no button hovered
-    // A point of each button outside its picture and frame, and a point of the page just
-    // left of the button: both must show the same colour.
+    // A point of each button outside its picture and frame, or in the corner of a picture
+    // (40 x 32, centred) that is not part of its drawing, and a point of the page just left
+    // of the button: both must show the same colour.
     const QList<std::tuple<int, QWidget *, QPoint>> points = {
         {0, form.MButton1, QPoint(1, 1)},
         {0, form.ExeButton1, QPoint(form.ExeButton1->width() - 3, 2)},
         {1, form.MButton3, QPoint(1, 1)},
-        {1, form.MButton2, QPoint(1, 1)}};
+        {1, form.MButton2, QPoint(1, 1)},
+        {1, form.MButton3, QPoint(4, 4)},
+        {1, form.MButton2, QPoint(4, 4)},
+        {2, form.MButton4, QPoint(4, 4)}};
     for (const auto &[page, button, inside] : points) {
         form.PageControl1->setCurrentIndex(page);
         QCoreApplication::processEvents();

@@ -711,6 +711,20 @@ TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
         EXPECT_EQ(refused.status, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(contains(refused.err, "see --help")) << refused.err;
     }
+    // Several tiles: one row each, the rows sharing the gap between them. A last argument
+    // that is not a .png is refused before anything is read or written: it would otherwise
+    // be a tile the user meant to preview.
+    const Outcome two = run({"preview", tile, tile, sheetPath});
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(QImage(sheetPath).size(), QSize(5 * 256 + 6 * 8, 2 * (256 + 20 + 2 * 8) - 8));
+    const std::filesystem::path copy = source("030123210321200su.bmp");
+    std::filesystem::copy_file(tile.toStdString(), copy);
+    const auto before = readBytes(copy);
+    const Outcome overwrite = run({"preview", tile, QString::fromStdString(copy.string())});
+    EXPECT_EQ(overwrite.status, 2);
+    EXPECT_TRUE(contains(overwrite.err, "must be named *.png")) << overwrite.err;
+    EXPECT_EQ(readBytes(copy), before);
+
     const Outcome missing = run({"preview", tile + ".gone", sheetPath});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(contains(missing.err, "su.bmp.gone")) << missing.err;
