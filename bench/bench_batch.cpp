@@ -10,7 +10,10 @@
 //     process each), which must not grow with the number of files.
 // Tiles are hard links to a few templates (the bundled samples), so 10,000 of them take no
 // room; the outputs are real files. Every figure is measured in the same run; on a shared
-// machine compare the ratios, not the rates.
+// machine compare the ratios, not the rates. The folders are made in TMPDIR: point it at the
+// disk to be measured. (On ext4 without a journal, creating a file first skips every inode
+// freed in the last minutes, each skip a lookup, so after a deletion-heavy run such as a
+// test suite the batch's file creation costs far more there than on a journalled disk.)
 // Usage: bench_batch [tiles=1000] [large=10000] [repeats=2]
 #include "convlib/BitmapReader.h"
 #include "convlib/Dxt.h"

@@ -24,9 +24,8 @@
 //      (DurableOutput.h), starting its write-back at once.
 // The calling thread commits: it takes the finished tiles in file order, in groups of what
 // is ready, waits for their data to reach the disk, renames their outputs over their
-// targets, flushes
-// the folder once per group, and only then reports them written. The disk's latency is thus
-// paid once per group and off the workers' path.
+// targets, flushes the folder once per group, and only then reports them written. The disk's
+// latency is thus paid once per group and off the workers' path.
 //
 // Memory is flat in the number of tiles: each worker holds one tile and reuses its buffers,
 // the per-tile records live in a ring of a fixed number of slots, and a worker does not begin
