@@ -41,17 +41,19 @@ void report(std::FILE *err, const QString &message)
 
 void requireFolder(const QString &folder, const char *role, bool writable)
 {
-    const QFileInfo info(folder);
+    const std::filesystem::path path = toPath(folder);
+    std::error_code ignored;
     QString reason;
-    if (!info.exists())
+    if (!std::filesystem::exists(path, ignored))
         reason = QStringLiteral("does not exist");
-    else if (!info.isDir())
+    else if (!std::filesystem::is_directory(path, ignored))
         reason = QStringLiteral("is not a folder");
-    else if (::access(QFile::encodeName(folder).constData(), writable ? W_OK | X_OK : R_OK | X_OK))
+    else if (::access(path.c_str(), writable ? W_OK | X_OK : R_OK | X_OK))
         reason = writable ? QStringLiteral("cannot be written") : QStringLiteral("cannot be read");
     if (!reason.isEmpty())
-        throw UsageError(
-            QStringLiteral("%1 folder \"%2\" %3").arg(role, folder, reason).toStdString());
+        throw UsageError(QStringLiteral("%1 folder \"%2\" %3")
+                             .arg(role, platform::displayFileName(folder), reason)
+                             .toStdString());
 }
 
 // The strength of one season for the run. Winter and fall: the one given, else the one the

@@ -3,6 +3,7 @@
 
 #include "batch/BatchCommand.h"
 #include "batch/BatchOptions.h"
+#include "platform/FileNames.h"
 #include "preview/SeasonPreview.h"
 #include "season/Adjustment.h"
 
@@ -110,7 +111,7 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
         if (!out.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
             throw UsageError(QStringLiteral("preview: the picture \"%1\" must be named *.png "
                                             "(the last argument is the one written)")
-                                 .arg(out)
+                                 .arg(platform::displayFileName(out))
                                  .toStdString());
         if (positional.size() == 1) {
             preview::writePng(
@@ -118,7 +119,8 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
         } else {
             std::vector<preview::NamedTile> tiles;
             for (const QString &path : positional)
-                tiles.push_back({QFileInfo(path).fileName(), preview::readSummerTile(path)});
+                tiles.push_back({platform::displayFileName(QFileInfo(path).fileName()),
+                                 preview::readSummerTile(path)});
             preview::writePng(preview::renderContactSheet(tiles, panels), out);
         }
         return AllWritten;

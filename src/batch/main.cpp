@@ -1,6 +1,7 @@
 // Entry point of tessavane-batch.
 #include "batch/BatchCommand.h"
 #include "batch/StopRequest.h"
+#include "platform/FileNames.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -27,8 +28,11 @@ int main(int argc, char **argv)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         std::unique_ptr<QCoreApplication> app(preview ? new QGuiApplication(argc, argv)
                                                       : new QCoreApplication(argc, argv));
-        QStringList arguments = QCoreApplication::arguments();
-        arguments.removeFirst();
+        // From argv itself (which the application has cleared of the toolkit's own options),
+        // decoded so that a folder or tile whose name is not UTF-8 keeps its bytes.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments.push_back(platform::decodeFileName(QByteArrayView(argv[i])));
         status = batch::runBatchCommand(arguments, stdout, stderr);
     }
     batch::endByStopSignal();

@@ -5,14 +5,16 @@
 #include "convlib/Error.h"
 #include "convlib/FileIo.h"
 #include "platform/Error.h"
+#include "platform/FileNames.h"
 #include "season/PixelRules.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFont>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStringList>
+
+#include <span>
 
 #include <algorithm>
 
@@ -70,7 +72,7 @@ QRgb shown(const std::uint8_t *bgr, std::uint8_t alpha)
 
 SummerTile readSummerTile(const QString &path)
 {
-    const std::string file = QFile::encodeName(path).toStdString();
+    const std::string file = platform::encodeFileName(path).toStdString();
     try {
         const std::vector<std::uint8_t> bytes = kovar::readFileBytes(file);
         const kovar::Image image = kovar::decodeBitmap(bytes, file);
@@ -191,14 +193,22 @@ std::vector<int> parseSweep(const QString &text)
 
 void writePng(const QImage &image, const QString &path)
 {
-    QSaveFile file(path);
-    QImageWriter writer(&file, "png");
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        const QString reason = writer.error() != QImageWriter::UnknownError ? writer.errorString()
-                                                                            : file.errorString();
-        file.cancelWriting();
-        throw platform::Error(
-            QStringLiteral("%1: cannot write the picture: %2").arg(path, reason).toStdString());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        throw platform::Error(QStringLiteral("%1: cannot write the picture: %2")
+                                  .arg(platform::displayFileName(path), writer.errorString())
+                                  .toStdString());
+    // Replaced whole or not at all, by the path's own bytes (a name need not be UTF-8).
+    try {
+        kovar::writeFileAtomically(
+            platform::encodeFileName(path).toStdString(),
+            std::span(reinterpret_cast<const std::uint8_t *>(png.constData()),
+                      std::size_t(png.size())));
+    } catch (const kovar::Error &e) {
+        throw platform::Error(e.what());
     }
 }
 

@@ -201,6 +201,29 @@ TEST_F(BatchCommand, NamesThatAreNotUtf8ConvertLikeAnyOther)
     EXPECT_EQ(readBytes(dest("caf\xE9"
                              "00000000000fa.bmp")),
               outputs[1]);
+
+    // Folders, a tile and a picture named so on the command line are found by their own
+    // bytes. (The shell spells the bytes: the script itself reaches it as text.)
+    const fs::path in = m_root / "in\xFF";
+    const fs::path out = m_root / "out\xFE";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    fs::copy_file(source(byteFF), in / byteFF);
+    QProcess shell;
+    startShell(shell, "in='" + m_root.string() + "/in'$'\\xff'; out='" + m_root.string() +
+                          "/out'$'\\xfe'; p='" TESSAVANE_BATCH_PROGRAM
+                          "'; \"$p\" fall --fall 20 --quiet \"$in\" \"$out\" && \"$p\" preview "
+                          "\"$in\"/$'\\xff'00000000000000su.bmp \"$out\"/sheet$'\\xfe'.png");
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(readBytes(out / "\xFF"
+                              "00000000000000fa.bmp"),
+              outputs[0]);
+    const Bytes png = readBytes(out / "sheet\xFE.png");
+    EXPECT_EQ(std::string(png.begin(), png.begin() + std::min<std::size_t>(png.size(), 4)),
+              "\x89PNG");
+    fs::remove_all(in);
+    fs::remove_all(out);
 }
 
 // A width that is not a multiple of 4 pads the colour bitmap's rows, which leaves an
