@@ -201,7 +201,8 @@ class WineDialect : public RegDialect
     QString refusal(const QString &, const RegValue &) const override { return QString(); }
 
   protected:
-    std::optional<QString> unescape(QStringView s, qsizetype &pos, QChar close) const override;
+    // C escapes, octal and \x hex.
+    qsizetype readEscape(QStringView s, qsizetype i, QString &out) const override;
     QString quote(QStringView text) const override
     {
         return u'"' + wineEscape(text, u'"', u'"') + u'"';
@@ -213,40 +214,26 @@ class WineDialect : public RegDialect
     bool readsTypedText() const override { return true; }
 };
 
-std::optional<QString> WineDialect::unescape(QStringView s, qsizetype &pos, QChar close) const
+qsizetype WineDialect::readEscape(QStringView s, qsizetype i, QString &out) const
 {
-    QString out;
-    qsizetype i = pos;
-    while (i < s.size()) {
-        const QChar c = s[i];
-        if (c == close) {
-            pos = i + 1;
-            return out;
-        }
-        if (c != u'\\' || i + 1 >= s.size()) {
-            out += c;
-            ++i;
-            continue;
-        }
-        const QChar next = s[i + 1];
-        i += 2;
-        if (const char16_t named = cEscape(next)) {
-            out += QChar(named);
-        } else if (next == u'x') {
-            char16_t unit = 0;
-            for (int n = 0; n < 4 && i < s.size() && hexDigit(s[i]) >= 0; ++n, ++i)
-                unit = char16_t(unit * 16 + hexDigit(s[i]));
-            out += QChar(unit);
-        } else if (next >= u'0' && next <= u'7') {
-            char16_t unit = char16_t(next.unicode() - '0');
-            for (int n = 1; n < 3 && i < s.size() && s[i] >= u'0' && s[i] <= u'7'; ++n, ++i)
-                unit = char16_t(unit * 8 + (s[i].unicode() - '0'));
-            out += QChar(unit);
-        } else {
-            out += next;
-        }
+    const QChar next = s[i + 1];
+    i += 2;
+    if (const char16_t named = cEscape(next)) {
+        out += QChar(named);
+    } else if (next == u'x') {
+        char16_t unit = 0;
+        for (int n = 0; n < 4 && i < s.size() && hexDigit(s[i]) >= 0; ++n, ++i)
+            unit = char16_t(unit * 16 + hexDigit(s[i]));
+        out += QChar(unit);
+    } else if (next >= u'0' && next <= u'7') {
+        char16_t unit = char16_t(next.unicode() - '0');
+        for (int n = 1; n < 3 && i < s.size() && s[i] >= u'0' && s[i] <= u'7'; ++n, ++i)
+            unit = char16_t(unit * 8 + (s[i].unicode() - '0'));
+        out += QChar(unit);
+    } else {
+        out += next;
     }
-    return std::nullopt;
+    return i;
 }
 
 } // namespace
@@ -286,15 +273,24 @@ std::optional<QString> RegDialect::unescape(QStringView s, qsizetype &pos, QChar
             pos = i + 1;
             return out;
         }
-        if (c == u'\\' && i + 1 < s.size() && (s[i + 1] == u'\\' || s[i + 1] == u'"')) {
-            out += s[i + 1];
-            i += 2;
+        if (c == u'\\' && i + 1 < s.size()) {
+            i = readEscape(s, i, out);
         } else {
             out += c;
             ++i;
         }
     }
     return std::nullopt;
+}
+
+qsizetype RegDialect::readEscape(QStringView s, qsizetype i, QString &out) const
+{
+    if (s[i + 1] == u'\\' || s[i + 1] == u'"') {
+        out += s[i + 1];
+        return i + 2;
+    }
+    out += s[i];
+    return i + 1;
 }
 
 QString RegDialect::quote(QStringView text) const

@@ -66,9 +66,12 @@ class RegDialect
 
   protected:
     // Reads an escaped text from s[pos] (just after the opening character) up to the closing
-    // character; pos ends just after it. The export forms know only \\ and \" (any other
-    // backslash stays as written).
-    virtual std::optional<QString> unescape(QStringView s, qsizetype &pos, QChar close) const;
+    // character; pos ends just after it.
+    std::optional<QString> unescape(QStringView s, qsizetype &pos, QChar close) const;
+    // Reads the escape at s[i] (a backslash with a character after it) into out; returns the
+    // index after it. The export forms know only \\ and \" (any other backslash stays as
+    // written).
+    virtual qsizetype readEscape(QStringView s, qsizetype i, QString &out) const;
     virtual QString quote(QStringView text) const;
     // A text value between quotes, or nothing when it must go as hex.
     virtual std::optional<QString> quotedText(quint32 type, const QString &text) const;

@@ -47,6 +47,22 @@ std::string errorOf(const std::function<void()> &f)
     return "(no error)";
 }
 
+// The error of f while files may grow to a few bytes only, as on a full disk.
+std::string errorOnAFullDisk(const std::function<void()> &f)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    if (getrlimit(RLIMIT_FSIZE, &old) != 0)
+        return "(getrlimit failed)";
+    rlimit tight = old;
+    tight.rlim_cur = 16;
+    if (setrlimit(RLIMIT_FSIZE, &tight) != 0)
+        return "(setrlimit failed)";
+    const std::string message = errorOf(f);
+    setrlimit(RLIMIT_FSIZE, &old);
+    return message;
+}
+
 class SettingsStoreTest : public ::testing::Test
 {
   protected:
@@ -272,15 +288,8 @@ TEST_F(SettingsStoreTest, WriteThatFailsHalfwayLeavesTheOldFile)
     const QByteArray before = storeWith("\"Winter\"=\"70\"\r\n");
     put(before);
     SettingsStore store(path());
-    // Files may grow to a few bytes only, as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit tight = old;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const std::string message = errorOf([&] { store.WriteString(Section, "Winter", "71"); });
-    setrlimit(RLIMIT_FSIZE, &old);
+    const std::string message =
+        errorOnAFullDisk([&] { store.WriteString(Section, "Winter", "71"); });
 
     EXPECT_EQ(message.rfind("Failed to set data for 'Winter': " + path().toStdString(), 0), 0u)
         << message;
@@ -354,15 +363,8 @@ TEST_F(SettingsStoreTest, Regedit4FileIsLeftAsItWasWhenItsUnicodeFormCannotBeWri
     const platform::ErrorHandler previous = platform::setErrorHandler(
         [&](const std::exception &error) { notices << QString::fromUtf8(error.what()); });
     SettingsStore store(path());
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit tight = old;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
     const std::string message =
-        errorOf([&] { store.WriteString(Section, "Texture", QStringLiteral("/\u0141")); });
-    setrlimit(RLIMIT_FSIZE, &old);
+        errorOnAFullDisk([&] { store.WriteString(Section, "Texture", QStringLiteral("/\u0141")); });
 
     EXPECT_EQ(message.rfind("Failed to set data for 'Texture': " + path().toStdString(), 0), 0u)
         << message;
