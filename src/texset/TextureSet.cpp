@@ -27,6 +27,14 @@
 // targets, flushes the folder once per group, and only then reports them written. The disk's
 // latency is thus paid once per group and off the workers' path.
 //
+// The counting and the frontier are the NoiseLedger's (NoiseLedger.h), the committing of a
+// group is commitGroup's (GroupCommit.h); neither knows about threads. The Engine below holds
+// the lock and the hand-over between the workers and the committing thread.
+//
+// A tile may be asked only to be counted (a shard's earlier tiles, an update's tiles whose
+// outputs are up to date): it is read and counted and, with nothing to write, settled at once;
+// when its draws are given, it is not even read.
+//
 // Memory is flat in the number of tiles: each worker holds one tile and reuses its buffers,
 // the per-tile records live in a ring of a fixed number of slots, and a worker does not begin
 // a tile more than that many tiles past the oldest one not yet committed. Tile paths are
@@ -41,6 +49,7 @@
 
 #include "convlib/Dxt.h"
 #include "platform/Error.h"
+#include "texset/GroupCommit.h"
 #include "texset/TileConversion.h"
 
 #include <algorithm>
@@ -48,8 +57,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <optional>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -61,31 +68,17 @@ namespace {
 // Outputs renamed and reported together at most; a bound on how long a report may lag.
 constexpr std::size_t largestGroup = 64;
 
-// The two noise generators a set may draw from.
-enum Generator { WinterNoise, HardWinterNoise, generatorCount };
-
 struct Slot
 {
     enum class Stage { Free, Taken, Counted, Done };
     Stage stage = Stage::Free;
-    std::uint64_t draws[generatorCount] = {};
-    std::uint32_t startState[generatorCount] = {};
-    bool failed = false;
-    std::string error;
-    std::vector<PendingOutput> outputs;
+    FinishedTile finished;
 };
 
-// The generator a season's pass draws from, if any.
-std::optional<Generator> generatorOf(season::Season season)
+bool writesAny(const TileRequest &request)
 {
-    switch (season) {
-    case season::Season::Winter:
-        return WinterNoise;
-    case season::Season::HardWinter:
-        return HardWinterNoise;
-    default:
-        return std::nullopt;
-    }
+    return request.write.empty() ||
+           std::find(request.write.begin(), request.write.end(), true) != request.write.end();
 }
 
 class Engine
@@ -94,8 +87,8 @@ class Engine
     Engine(std::size_t count, const std::function<TileRequest(std::size_t)> &tileAt,
            const SetOptions &options, const std::function<bool()> &stopRequested)
         : m_count(count), m_tileAt(tileAt), m_options(options), m_stopRequested(stopRequested),
-          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16),
-          m_ring(m_window), m_frontierState{options.snowState, options.hardWinterState}
+          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16), m_ring(m_window),
+          m_ledger(m_window, NoiseStates{options.snowState, options.hardWinterState})
     {
         if (m_options.seasons.empty())
             throw platform::Error("a texture set needs at least one season");
@@ -123,14 +116,15 @@ class Engine
         commit(report);
         for (std::thread &worker : workers)
             worker.join();
-        m_result.snowState = m_frontierState[WinterNoise];
-        m_result.hardWinterState = m_frontierState[HardWinterNoise];
+        m_result.snowState = m_ledger.next()[WinterNoise];
+        m_result.hardWinterState = m_ledger.next()[HardWinterNoise];
         return m_result;
     }
 
   private:
     Slot &slot(std::size_t index) { return m_ring[index % m_window]; }
 
+    // Under the lock.
     bool mayBegin()
     {
         if (m_halted || m_stopped || m_next >= m_count)
@@ -142,17 +136,45 @@ class Engine
         return true;
     }
 
-    // Gives every tile the frontier passes its starting state.
-    void advanceFrontier()
+    // Reads the tile and counts its draws, unless they are given and nothing is to be
+    // written. Throws with the message naming the file and the reason.
+    NoiseDraws readAndCount(TileConversion &tile, const TileRequest &request, bool writes)
     {
-        while (m_frontier < m_next && slot(m_frontier).stage >= Slot::Stage::Counted) {
-            Slot &s = slot(m_frontier);
-            for (int g = 0; g < generatorCount; ++g) {
-                s.startState[g] = m_frontierState[g];
-                m_frontierState[g] = snowStateAfter(m_frontierState[g], s.draws[g]);
+        if (request.outputs.size() != m_options.seasons.size() ||
+            (!request.write.empty() && request.write.size() != request.outputs.size()))
+            throw platform::Error(request.texture.string() + ": not one output path per season");
+        if (request.draws && !writes)
+            return *request.draws;
+        tile.load(request.texture);
+        NoiseDraws draws{};
+        for (const SeasonSetting &setting : m_options.seasons)
+            countDraws(draws, tile, setting.season, setting.adjustment);
+        return draws;
+    }
+
+    // The passes and encodings of the outputs asked for, each to a temporary beside its
+    // target. Throws with the message; nothing is then left behind.
+    std::vector<PendingOutput> convert(TileConversion &tile, const TileRequest &request,
+                                       const NoiseStates &start)
+    {
+        std::vector<PendingOutput> outputs;
+        try {
+            for (std::size_t k = 0; k < m_options.seasons.size(); ++k) {
+                if (!request.write.empty() && !request.write[k])
+                    continue;
+                const SeasonSetting &setting = m_options.seasons[k];
+                const std::optional<Generator> generator = generatorOf(setting.season);
+                tile.applyPass(setting.season, setting.adjustment,
+                               generator ? start[*generator] : 0);
+                const std::filesystem::path &target = request.outputs[k];
+                outputs.emplace_back(target, tile.encode(target), m_options.flush);
             }
-            ++m_frontier;
+        } catch (...) {
+            for (PendingOutput &output : outputs)
+                output.discard();
+            throw;
         }
+        return outputs;
     }
 
     void work()
@@ -174,53 +196,35 @@ class Engine
 
             TileRequest request;
             std::string error;
-            std::uint64_t draws[generatorCount] = {};
+            NoiseDraws draws{};
+            bool writes = false;
             try {
                 request = m_tileAt(index);
-                if (request.outputs.size() != m_options.seasons.size())
-                    throw platform::Error(request.texture.string() +
-                                          ": not one output path per season");
-                tile.load(request.texture);
-                for (const SeasonSetting &setting : m_options.seasons) {
-                    if (setting.season == season::Season::Winter)
-                        draws[WinterNoise] = tile.snowDraws(setting.adjustment);
-                    else if (setting.season == season::Season::HardWinter)
-                        draws[HardWinterNoise] = tile.hardWinterDraws(setting.adjustment);
-                }
+                writes = writesAny(request);
+                draws = readAndCount(tile, request, writes);
             } catch (const std::exception &e) {
                 error = e.what();
-                draws[WinterNoise] = draws[HardWinterNoise] = 0;
+                draws = {};
             }
 
             lock.lock();
-            std::copy(std::begin(draws), std::end(draws), s.draws);
             s.stage = Slot::Stage::Counted;
-            advanceFrontier();
-            if (!error.empty()) {
+            s.finished.outcome.draws = draws;
+            m_ledger.count(index, draws);
+            m_changed.notify_all();
+            if (!error.empty() || !writes) {
                 finish(s, std::move(error), {});
                 continue;
             }
-            m_changed.notify_all();
-            m_changed.wait(lock, [&] { return m_frontier > index; });
-            std::uint32_t start[generatorCount];
-            std::copy(std::begin(s.startState), std::end(s.startState), start);
+            m_changed.wait(lock, [&] { return m_ledger.frontier() > index; });
+            const NoiseStates start = m_ledger.startOf(index);
             lock.unlock();
 
             std::vector<PendingOutput> outputs;
             try {
-                for (std::size_t k = 0; k < m_options.seasons.size(); ++k) {
-                    const SeasonSetting &setting = m_options.seasons[k];
-                    const std::optional<Generator> generator = generatorOf(setting.season);
-                    tile.applyPass(setting.season, setting.adjustment,
-                                   generator ? start[*generator] : 0);
-                    const std::filesystem::path &target = request.outputs[k];
-                    outputs.emplace_back(target, tile.encode(target), m_options.flush);
-                }
+                outputs = convert(tile, request, start);
             } catch (const std::exception &e) {
                 error = e.what();
-                for (PendingOutput &output : outputs)
-                    output.discard();
-                outputs.clear();
             }
             lock.lock();
             finish(s, std::move(error), std::move(outputs));
@@ -232,97 +236,62 @@ class Engine
     // Under the lock.
     void finish(Slot &s, std::string error, std::vector<PendingOutput> outputs)
     {
-        s.failed = !error.empty();
-        s.error = std::move(error);
-        s.outputs = std::move(outputs);
+        TileOutcome &outcome = s.finished.outcome;
+        outcome.written = error.empty();
+        outcome.error = std::move(error);
+        s.finished.outputs = std::move(outputs);
         s.stage = Slot::Stage::Done;
-        if (s.failed && !m_options.keepGoing)
+        if (!outcome.written && !m_options.keepGoing)
             m_halted = true;
         m_changed.notify_all();
+    }
+
+    // Under the lock: whether the tile is done and its start known (a tile only counted may
+    // be done before the frontier reaches it).
+    bool settledAt(std::size_t index)
+    {
+        return index < m_next && slot(index).stage == Slot::Stage::Done &&
+               m_ledger.frontier() > index;
     }
 
     void commit(const std::function<void(const TileOutcome &)> &report)
     {
         bool haltSeen = false;
         for (;;) {
-            std::vector<TileOutcome> outcomes;
-            std::vector<std::vector<PendingOutput>> outputs;
+            std::vector<FinishedTile> group;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] {
-                    return (m_committed < m_next && slot(m_committed).stage == Slot::Stage::Done) ||
+                    return settledAt(m_committed) ||
                            (m_activeWorkers == 0 && m_committed == m_next);
                 });
                 if (m_committed == m_next)
                     break;
-                for (std::size_t i = m_committed;
-                     i < m_next && slot(i).stage == Slot::Stage::Done &&
-                     outcomes.size() < largestGroup;
+                for (std::size_t i = m_committed; settledAt(i) && group.size() < largestGroup;
                      ++i) {
                     Slot &s = slot(i);
-                    outcomes.push_back(TileOutcome{i, !s.failed, std::move(s.error)});
-                    outputs.push_back(std::move(s.outputs));
+                    s.finished.outcome.index = i;
+                    s.finished.outcome.start = m_ledger.startOf(i);
+                    group.push_back(std::move(s.finished));
                 }
             }
 
-            // Renames in file order; after the first failure without keep-going, the rest
-            // are discarded and not reported. A tile's outputs are renamed in season order; if
-            // one cannot be, the tile is reported failed, and those already renamed stay (they
-            // are whole files).
-            std::set<std::filesystem::path> folders;
-            std::size_t settled = 0;
-            for (std::size_t k = 0; k < outcomes.size() && !haltSeen; ++k, ++settled) {
-                TileOutcome &outcome = outcomes[k];
-                for (PendingOutput &output : outputs[k]) {
-                    if (!outcome.written)
-                        break;
-                    try {
-                        output.commit();
-                        folders.insert(output.target().parent_path());
-                        if (m_options.flush == Flush::Inline) {
-                            flushFolder(output.target().parent_path());
-                            folders.clear();
-                        }
-                    } catch (const std::exception &e) {
-                        outcome.written = false;
-                        outcome.error = e.what();
-                    }
-                }
-                if (!outcome.written && !m_options.keepGoing)
-                    haltSeen = true;
-            }
-            for (std::vector<PendingOutput> &tileOutputs : outputs)
-                for (PendingOutput &output : tileOutputs)
-                    output.discard(); // those not committed
-            std::string folderError;
-            if (m_options.flush != Flush::None) {
-                for (const std::filesystem::path &folder : folders) {
-                    try {
-                        flushFolder(folder);
-                    } catch (const std::exception &e) {
-                        folderError = e.what();
-                    }
-                }
-            }
-            for (std::size_t k = 0; k < settled; ++k) {
-                TileOutcome &outcome = outcomes[k];
-                if (outcome.written && !folderError.empty()) {
-                    outcome.written = false;
-                    outcome.error = folderError;
-                }
+            const CommittedGroup committed =
+                commitGroup(group, m_options.flush, m_options.keepGoing);
+            for (std::size_t k = 0; k < committed.settled; ++k) {
+                const TileOutcome &outcome = group[k].outcome;
                 if (outcome.written)
                     ++m_result.written;
                 else
                     ++m_result.failed;
                 report(outcome);
             }
-            if (!folderError.empty() && !m_options.keepGoing)
-                haltSeen = true;
+            haltSeen = haltSeen || committed.halt;
 
             std::lock_guard lock(m_mutex);
-            for (std::size_t k = 0; k < outcomes.size(); ++k)
+            for (std::size_t k = 0; k < group.size(); ++k)
                 slot(m_committed + k).stage = Slot::Stage::Free;
-            m_committed += outcomes.size();
+            m_committed += group.size();
             if (haltSeen) {
                 m_halted = true;
                 m_result.stoppedAtFailure = true;
@@ -342,10 +311,9 @@ class Engine
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Slot> m_ring;
+    NoiseLedger m_ledger;
     std::size_t m_next = 0;      // the next tile to begin
-    std::size_t m_frontier = 0;  // the first tile not yet counted
     std::size_t m_committed = 0; // tiles settled and reported
-    std::uint32_t m_frontierState[generatorCount];
     unsigned m_activeWorkers = 0;
     bool m_halted = false;  // a failure stops the set
     bool m_stopped = false; // a stop was requested
