@@ -214,12 +214,15 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         return request;
     };
     int written = 0;
+    int failed = 0;
     std::string recordError;
     auto reportTile = [&](const texset::TileOutcome &outcome) {
         const QString &name = names[qsizetype(outcome.index)];
         const bool counted =
             outcome.index < range.begin || (update && !update->writes(outcome.index));
-        if (outcome.written && counted)
+        // A tile before the shard is the earlier shard's to report; with --keep-going it
+        // only draws no snow here. Without, the whole run would stop at it, and so does this.
+        if (counted && (outcome.written || options.keepGoing))
             return;
         if (outcome.written) {
             ++written;
@@ -236,6 +239,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
             }
             progress.fileWritten(name, shownOutputs, double(clock.nsecsElapsed()) / 1e9);
         } else {
+            ++failed;
             progress.endLine();
             report(err, QString::fromStdString(outcome.error));
         }
@@ -264,10 +268,10 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         stopReason = QStringLiteral("stopped at the failure (--keep-going goes on)");
     else if (result.stoppedOnRequest)
         stopReason = QStringLiteral("stopped on request");
-    progress.summary(written, result.failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
+    progress.summary(written, failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
     if (update)
         say(options, out, update->summaryLine());
-    return written == total && result.failed == 0 && recordError.empty() ? AllWritten : SomeFailed;
+    return written == total && failed == 0 && recordError.empty() ? AllWritten : SomeFailed;
 }
 
 } // namespace
