@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include <fcntl.h>
@@ -250,15 +249,37 @@ LoadedManifest readManifest(const std::filesystem::path &folder, const ProgramId
 {
     LoadedManifest loaded;
     const std::filesystem::path path = folder / manifestFileName;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Opened without waiting, so that a FIFO in its place cannot hold the run.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         loaded.problem =
             errno == ENOENT ? "no manifest" : "the manifest cannot be read: " + errorText(errno);
         return loaded;
     }
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    const std::string text = contents.str();
+    struct stat st
+    {};
+    std::string text;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        loaded.problem = "the manifest is not a regular file";
+        return loaded;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            loaded.problem = "the manifest cannot be read: " + errorText(error);
+            return loaded;
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
     std::size_t from = 0;
     int lineNumber = 0;
     while (from < text.size()) {
