@@ -81,6 +81,47 @@ bool writesAny(const TileRequest &request)
            std::find(request.write.begin(), request.write.end(), true) != request.write.end();
 }
 
+// Reads the tile and counts its draws, unless they are given and nothing is to be
+// written. Throws with the message naming the file and the reason.
+NoiseDraws readAndCount(TileConversion &tile, const TileRequest &request, const SetOptions &options,
+                        bool writes)
+{
+    if (request.outputs.size() != options.seasons.size() ||
+        (!request.write.empty() && request.write.size() != request.outputs.size()))
+        throw platform::Error(request.texture.string() + ": not one output path per season");
+    if (request.draws && !writes)
+        return *request.draws;
+    tile.load(request.texture);
+    NoiseDraws draws{};
+    for (const SeasonSetting &setting : options.seasons)
+        countDraws(draws, tile, setting.season, setting.adjustment);
+    return draws;
+}
+
+// The passes and encodings of the outputs asked for, each to a temporary beside its
+// target. Throws with the message; nothing is then left behind.
+std::vector<PendingOutput> convert(TileConversion &tile, const TileRequest &request,
+                                   const SetOptions &options, const NoiseStates &start)
+{
+    std::vector<PendingOutput> outputs;
+    try {
+        for (std::size_t k = 0; k < options.seasons.size(); ++k) {
+            if (!request.write.empty() && !request.write[k])
+                continue;
+            const SeasonSetting &setting = options.seasons[k];
+            const std::optional<Generator> generator = generatorOf(setting.season);
+            tile.applyPass(setting.season, setting.adjustment, generator ? start[*generator] : 0);
+            const std::filesystem::path &target = request.outputs[k];
+            outputs.emplace_back(target, tile.encode(target), options.flush);
+        }
+    } catch (...) {
+        for (PendingOutput &output : outputs)
+            output.discard();
+        throw;
+    }
+    return outputs;
+}
+
 class Engine
 {
   public:
@@ -136,47 +177,6 @@ class Engine
         return true;
     }
 
-    // Reads the tile and counts its draws, unless they are given and nothing is to be
-    // written. Throws with the message naming the file and the reason.
-    NoiseDraws readAndCount(TileConversion &tile, const TileRequest &request, bool writes)
-    {
-        if (request.outputs.size() != m_options.seasons.size() ||
-            (!request.write.empty() && request.write.size() != request.outputs.size()))
-            throw platform::Error(request.texture.string() + ": not one output path per season");
-        if (request.draws && !writes)
-            return *request.draws;
-        tile.load(request.texture);
-        NoiseDraws draws{};
-        for (const SeasonSetting &setting : m_options.seasons)
-            countDraws(draws, tile, setting.season, setting.adjustment);
-        return draws;
-    }
-
-    // The passes and encodings of the outputs asked for, each to a temporary beside its
-    // target. Throws with the message; nothing is then left behind.
-    std::vector<PendingOutput> convert(TileConversion &tile, const TileRequest &request,
-                                       const NoiseStates &start)
-    {
-        std::vector<PendingOutput> outputs;
-        try {
-            for (std::size_t k = 0; k < m_options.seasons.size(); ++k) {
-                if (!request.write.empty() && !request.write[k])
-                    continue;
-                const SeasonSetting &setting = m_options.seasons[k];
-                const std::optional<Generator> generator = generatorOf(setting.season);
-                tile.applyPass(setting.season, setting.adjustment,
-                               generator ? start[*generator] : 0);
-                const std::filesystem::path &target = request.outputs[k];
-                outputs.emplace_back(target, tile.encode(target), m_options.flush);
-            }
-        } catch (...) {
-            for (PendingOutput &output : outputs)
-                output.discard();
-            throw;
-        }
-        return outputs;
-    }
-
     void work()
     {
         TileConversion tile;
@@ -201,7 +201,7 @@ class Engine
             try {
                 request = m_tileAt(index);
                 writes = writesAny(request);
-                draws = readAndCount(tile, request, writes);
+                draws = readAndCount(tile, request, m_options, writes);
             } catch (const std::exception &e) {
                 error = e.what();
                 draws = {};
@@ -222,7 +222,7 @@ class Engine
 
             std::vector<PendingOutput> outputs;
             try {
-                outputs = convert(tile, request, start);
+                outputs = convert(tile, request, m_options, start);
             } catch (const std::exception &e) {
                 error = e.what();
             }
