@@ -271,6 +271,18 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     progress.summary(written, failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
     if (update)
         say(options, out, update->summaryLine());
+    if (options.shard) {
+        const QString files =
+            range.begin == range.end
+                ? QStringLiteral("no files")
+                : QStringLiteral("files %1 to %2").arg(range.begin + 1).arg(range.end);
+        say(options, out,
+            QStringLiteral("Shard %1/%2: %3 of %4")
+                .arg(options.shard->index)
+                .arg(options.shard->count)
+                .arg(files)
+                .arg(names.size()));
+    }
     return written == total && failed == 0 && recordError.empty() ? AllWritten : SomeFailed;
 }
 

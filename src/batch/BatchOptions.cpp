@@ -207,7 +207,7 @@ QString batchHelpText()
         "  --keep-going   report a file that cannot be converted and go on with the next\n"
         "                 (by default the run stops there)\n"
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
-        "  --shard K/N    write only the K-th of N equal runs of the files, in name\n"
+        "  --shard K/N    write only the K-th of N equal ranges of the files, in name\n"
         "                 order; N shards, at once or not, on one machine or several\n"
         "                 into one DEST, write exactly what one run writes\n"
         "  --update       write only what changed since the last --update into DEST\n"
