@@ -1,8 +1,9 @@
 // tessavane-batch on a winter set beside a one-thread floor doing the same work, in one run:
 //   - the floor: each tile read and decoded, its snow counted, the winter pass run, the output
-//     encoded and written durably (a temporary beside the target, its data flushed, renamed,
-//     the folder flushed once per 64 files, as the command groups them), one thread, in
-//     this process; measured in turn with the command in every repeat;
+//     encoded and written durably (a temporary beside the target with its write-back started;
+//     per 64 files, as the command groups them, each one's data waited for, renamed, and the
+//     folder flushed once), one thread, in this process; measured in turn with the command in
+//     every repeat;
 //   - the batch with --jobs 1 and with one job per core, each as a child process, its time as
 //     a ratio to the floor's and its page faults per tile;
 //   - what durability costs: the same set made in this process with each flush mode, as a
@@ -161,8 +162,7 @@ void settleDisk(const QString &folder)
 }
 
 // One thread, the command's work without its threads: each tile read and decoded, its snow
-// counted and the winter pass run from its start, encoded, and written durably into `dest`
-// (temporary, data flushed, renamed; the folder flushed per 64 files and at the end).
+// counted and the winter pass run from its start, encoded, and written durably into `dest`.
 double floorSeconds(const QStringList &tiles, const QString &dest)
 {
     kovar::setDxtEncodeThreads(1);
@@ -171,7 +171,15 @@ double floorSeconds(const QStringList &tiles, const QString &dest)
     const std::filesystem::path folder = dest.toStdString();
     QElapsedTimer timer;
     timer.start();
-    int pending = 0;
+    // As the command groups them: written with their write-back started at once, then per 64
+    // files each one's data waited for, renamed, and the folder flushed once.
+    std::vector<texset::PendingOutput> pending;
+    const auto commitPending = [&] {
+        for (texset::PendingOutput &output : pending)
+            output.commit();
+        texset::flushFolder(folder);
+        pending.clear();
+    };
     for (const QString &path : tiles) {
         tile.load(path.toStdString());
         const std::uint32_t start = state;
@@ -180,14 +188,11 @@ double floorSeconds(const QStringList &tiles, const QString &dest)
         std::string name = QFileInfo(path).fileName().toStdString();
         name.replace(15, 2, "wi");
         const std::filesystem::path target = folder / name;
-        texset::PendingOutput output(target, tile.encode(target), texset::Flush::Grouped);
-        output.commit();
-        if (++pending == 64) {
-            texset::flushFolder(folder);
-            pending = 0;
-        }
+        pending.emplace_back(target, tile.encode(target), texset::Flush::Grouped);
+        if (pending.size() == 64)
+            commitPending();
     }
-    texset::flushFolder(folder);
+    commitPending();
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
