@@ -178,7 +178,9 @@ UpdatePlan planUpdate(const std::vector<UpdateTile> &tiles,
 
     // Records of other seasons stay; those of this set's seasons whose tile is gone go, and
     // their outputs with them when nothing else has touched them since.
-    for (const auto &[name, record] : manifest.records) {
+    for (const auto &entry : manifest.records) {
+        const std::string &name = entry.first;
+        const OutputRecord &record = entry.second;
         if (listed.count(name))
             continue;
         const bool ofThisSet =

@@ -875,7 +875,8 @@ TEST_P(UnusableManifest, MeansAFullRunThatSaysWhy)
         std::vector<texset::OutputRecord> records;
         for (const auto &[output, record] : loaded.records)
             records.push_back(record);
-        texset::ManifestWriter({dest(), {"0.0.1", program.encoder}, records}).close();
+        texset::ManifestWriter writer(dest(), {"0.0.1", program.encoder}, records);
+        writer.close();
     }
 
     const Outcome r = run(update);
