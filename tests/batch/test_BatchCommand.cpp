@@ -758,6 +758,16 @@ TEST_F(BatchCommand, ShardsAtOnceWriteWhatAWholeRunWrites)
         }
         expectSameOutputs(dest(), whole);
     }
+    // Without --keep-going a whole run stops at the damaged tile, and so does a later shard,
+    // naming it.
+    fs::remove_all(dest());
+    fs::create_directories(dest());
+    const Outcome stopped = run(allStrengths + QStringList{"--shard", "3/3"} + folders());
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_TRUE(contains(stopped.err, tileName(20))) << stopped.err;
+    EXPECT_TRUE(contains(stopped.out, "Written 0 of 4 files, 1 failed")) << stopped.out;
+    EXPECT_TRUE(contains(stopped.out, "Shard 3/3: files 7 to 10 of 10")) << stopped.out;
+    EXPECT_TRUE(namesIn(dest()).empty());
 }
 
 // An update writes what changed since the last: a changed tile's own outputs, the later
