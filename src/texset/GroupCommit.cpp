@@ -2,6 +2,7 @@
 #include "texset/GroupCommit.h"
 
 #include <exception>
+#include <map>
 #include <set>
 
 namespace texset {
@@ -16,12 +17,8 @@ CommittedGroup commitGroup(std::vector<FinishedTile> &tiles, Flush flush, bool k
             if (!tile.outcome.written)
                 break;
             try {
-                output.commit();
+                output.commit(); // Inline: its folder flushed too
                 folders.insert(output.target().parent_path());
-                if (flush == Flush::Inline) {
-                    flushFolder(output.target().parent_path());
-                    folders.clear();
-                }
             } catch (const std::exception &e) {
                 tile.outcome.written = false;
                 tile.outcome.error = e.what();
@@ -34,27 +31,28 @@ CommittedGroup commitGroup(std::vector<FinishedTile> &tiles, Flush flush, bool k
         for (PendingOutput &output : tile.outputs)
             output.discard(); // those not committed
 
-    std::string folderError;
-    if (flush != Flush::None) {
+    std::map<std::filesystem::path, std::string> folderErrors;
+    if (flush == Flush::Grouped || flush == Flush::GroupedNoKick) {
         for (const std::filesystem::path &folder : folders) {
             try {
                 flushFolder(folder);
             } catch (const std::exception &e) {
-                folderError = e.what();
+                folderErrors[folder] = e.what();
             }
         }
     }
-    if (!folderError.empty()) {
-        for (std::size_t k = 0; k < group.settled; ++k) {
-            TileOutcome &outcome = tiles[k].outcome;
-            if (outcome.written && !tiles[k].outputs.empty()) {
+    for (std::size_t k = 0; k < group.settled; ++k) {
+        TileOutcome &outcome = tiles[k].outcome;
+        for (const PendingOutput &output : tiles[k].outputs) {
+            const auto failed = folderErrors.find(output.target().parent_path());
+            if (outcome.written && failed != folderErrors.end()) {
                 outcome.written = false;
-                outcome.error = folderError;
+                outcome.error = unflushedMessage(tiles[k].outputs, failed->second);
             }
         }
-        if (!keepGoing)
-            group.halt = true;
     }
+    if (!folderErrors.empty() && !keepGoing)
+        group.halt = true;
     return group;
 }
 

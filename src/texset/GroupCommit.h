@@ -24,8 +24,9 @@ struct CommittedGroup
 
 // Renames in file order; after the first failure without keep-going, the rest are discarded
 // and not settled. A tile's outputs are renamed in season order; if one cannot be, the tile
-// fails, and those already renamed stay (they are whole files). Then the folders are flushed
-// once each; if one cannot be, every tile settled in this group fails with that message. The
+// fails, and those already renamed stay (they are whole files). Then, in the grouped modes, the
+// folders are flushed once each; if one cannot be, every tile settled in this group with an
+// output in it fails, the message naming the outputs held back. The
 // outcomes of the settled tiles are left in `tiles`; every output not committed is discarded.
 CommittedGroup commitGroup(std::vector<FinishedTile> &tiles, Flush flush, bool keepGoing);
 

@@ -128,7 +128,12 @@ class Engine
     Engine(std::size_t count, const std::function<TileRequest(std::size_t)> &tileAt,
            const SetOptions &options, const std::function<bool()> &stopRequested)
         : m_count(count), m_tileAt(tileAt), m_options(options), m_stopRequested(stopRequested),
-          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16), m_ring(m_window),
+          // The outputs of the tiles in hand are open files: no more than the limit allows.
+          m_window(std::min(
+              4 * std::size_t(std::max(1u, options.jobs)) + 16,
+              std::max<std::size_t>(1, outputsOpenAtMost() /
+                                           std::max<std::size_t>(1, options.seasons.size())))),
+          m_ring(m_window),
           m_ledger(m_window, NoiseStates{options.snowState, options.hardWinterState})
     {
         if (m_options.seasons.empty())
@@ -138,7 +143,9 @@ class Engine
     SetResult run(const std::function<void(const TileOutcome &)> &report)
     {
         std::vector<std::thread> workers;
-        const unsigned jobs = std::max(1u, m_options.jobs);
+        // More workers than tiles in hand would only wait.
+        const unsigned jobs = unsigned(std::min<std::size_t>(
+            {std::max(1u, m_options.jobs), m_window, std::max<std::size_t>(1, m_count)}));
         {
             std::lock_guard lock(m_mutex);
             m_activeWorkers = jobs;
