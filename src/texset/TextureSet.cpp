@@ -283,8 +283,16 @@ class Engine
                 }
             }
 
-            const CommittedGroup committed =
-                commitGroup(group, m_options.flush, m_options.keepGoing);
+            // Once a failure has ended the set, the tiles still in hand after it are
+            // discarded, not committed.
+            CommittedGroup committed;
+            if (haltSeen) {
+                for (FinishedTile &tile : group)
+                    for (PendingOutput &output : tile.outputs)
+                        output.discard();
+            } else {
+                committed = commitGroup(group, m_options.flush, m_options.keepGoing);
+            }
             for (std::size_t k = 0; k < committed.settled; ++k) {
                 const TileOutcome &outcome = group[k].outcome;
                 if (outcome.written)
