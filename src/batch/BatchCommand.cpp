@@ -4,12 +4,15 @@
 #include "batch/BatchOptions.h"
 #include "batch/PreviewCommand.h"
 #include "batch/Progress.h"
+#include "batch/SetUpdate.h"
 #include "batch/StopRequest.h"
 #include "platform/FileMask.h"
 #include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
 #include "season/SeasonNaming.h"
+#include "texset/Manifest.h"
+#include "texset/ShardPlan.h"
 #include "texset/StaleTemporaries.h"
 #include "texset/TextureSet.h"
 
@@ -146,6 +149,40 @@ bool outputWritten(std::FILE *out, std::FILE *err, int seen = 0)
     return false;
 }
 
+// A line on the progress stream, unless quiet.
+void say(const BatchOptions &options, std::FILE *out, const QString &line)
+{
+    if (options.quiet)
+        return;
+    std::fprintf(out, "%s\n", qUtf8Printable(line));
+    std::fflush(out);
+}
+
+// The update's plan, from the destination's manifest; says when there is none to go by.
+template <typename TileRequestOf>
+void startUpdate(std::optional<SetUpdate> &update, const BatchOptions &options,
+                 const QStringList &names, const std::vector<texset::SeasonSetting> &seasons,
+                 const TileRequestOf &tileRequest, std::FILE *out)
+{
+    std::vector<texset::UpdateTile> tiles;
+    tiles.reserve(std::size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        texset::TileRequest request = tileRequest(std::size_t(i));
+        texset::UpdateTile tile{
+            request.texture, platform::encodeFileName(names[i]).toStdString(), request.outputs, {}};
+        for (const std::filesystem::path &output : request.outputs)
+            tile.outputNames.push_back(output.filename().string());
+        tiles.push_back(std::move(tile));
+    }
+    update.emplace(toPath(options.destination), std::move(tiles), seasons, options.dryRun, [&] {
+        say(options, out, QStringLiteral("waiting for the other update of DEST"));
+    });
+    if (!update->plan().fullRun.empty() && !options.dryRun)
+        say(options, out,
+            QString::fromStdString(update->plan().fullRun) +
+                QStringLiteral(": writing every output"));
+}
+
 int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
 {
     requireFolder(options.source, "source", false);
@@ -160,40 +197,95 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         throw UsageError(e.what());
     }
 
-    installStopHandler();
-    raiseOpenFileLimit();
-    // What a run killed mid-write left behind; never the files of a run still going.
-    texset::removeStaleTemporaries(toPath(options.destination));
-
-    Progress progress(out, progressMode(options, out), int(names.size()));
-    QElapsedTimer clock;
-    clock.start();
     const QDir source(options.source);
     const QDir destination(options.destination);
     auto outputNameOf = [&](const QString &name, season::Season season) {
         return platform::decodeFileName(season::seasonOutputName(
             platform::encodeFileName(name).toStdString(), season, options.createSU));
     };
-    auto tileAt = [&](std::size_t i) {
+    auto tileRequest = [&](std::size_t i) {
         const QString &name = names[qsizetype(i)];
-        texset::TileRequest request{toPath(source.filePath(name)), {}};
+        texset::TileRequest request{toPath(source.filePath(name)), {}, {}, {}};
         for (const season::Season season : options.seasons)
             request.outputs.push_back(toPath(destination.filePath(outputNameOf(name, season))));
         return request;
     };
+
+    std::error_code ignored;
+    if (options.update && options.createSU &&
+        std::filesystem::equivalent(toPath(options.source), toPath(options.destination), ignored))
+        throw UsageError("--update cannot keep a set whose outputs replace their own sources "
+                         "(--create-su with DEST = SOURCE)");
+    // A shard writes its own range; the tiles before it are only counted.
+    const texset::TileRange range =
+        options.shard ? texset::shardRange(std::size_t(names.size()), *options.shard)
+                      : texset::TileRange{0, std::size_t(names.size())};
+    std::optional<SetUpdate> update;
+    std::optional<texset::ManifestLock> lock;
+    try {
+        if (options.update)
+            startUpdate(update, options, names, set.seasons, tileRequest, out);
+        else
+            lock.emplace(toPath(options.destination), texset::ManifestLock::Mode::Write, [&] {
+                say(options, out, QStringLiteral("waiting for the update running in DEST"));
+            });
+        if (update && options.dryRun) {
+            update->printPlan(out);
+            return outputWritten(out, err) ? AllWritten : SomeFailed;
+        }
+    } catch (const platform::Error &e) {
+        report(err, QString::fromUtf8(e.what()));
+        return SomeFailed;
+    }
+
+    installStopHandler();
+    raiseOpenFileLimit();
+    // What a run killed mid-write left behind; never the files of a run still going.
+    texset::removeStaleTemporaries(toPath(options.destination));
+
+    const int total = update ? update->tilesToWrite() : int(range.end - range.begin);
+    Progress progress(out, progressMode(options, out), total);
+    QElapsedTimer clock;
+    clock.start();
+    auto tileAt = [&](std::size_t i) {
+        texset::TileRequest request = tileRequest(i);
+        if (i < range.begin)
+            request.write.assign(request.outputs.size(), false);
+        if (update)
+            update->shape(i, request);
+        return request;
+    };
+    int written = 0;
+    int failed = 0;
+    std::string recordError;
     int outError = 0;
     auto reportTile = [&](const texset::TileOutcome &outcome) {
         const QString &name = names[qsizetype(outcome.index)];
+        const bool counted =
+            outcome.index < range.begin || (update && !update->writes(outcome.index));
+        // A tile before the shard is the earlier shard's to report; with --keep-going it
+        // only draws no snow here. Without, the whole run would stop at it, and so does this.
+        if (counted && (outcome.written || options.keepGoing))
+            return;
         if (outcome.written) {
+            ++written;
             QStringList outputs;
             for (const season::Season season : options.seasons)
                 outputs << outputNameOf(name, season);
-            progress.fileWritten(name, outputs.join(QStringLiteral(", ")),
-                                 double(clock.nsecsElapsed()) / 1e9);
+            QString shownOutputs = outputs.join(QStringLiteral(", "));
+            if (update) {
+                try {
+                    shownOutputs = update->written(outcome);
+                } catch (const platform::Error &e) {
+                    recordError = e.what();
+                }
+            }
+            progress.fileWritten(name, shownOutputs, double(clock.nsecsElapsed()) / 1e9);
             // The first write error's reason: the stream keeps only that there was one.
             if (std::ferror(out) && !outError)
                 outError = errno;
         } else {
+            ++failed;
             progress.endLine();
             report(err, QString::fromStdString(outcome.error));
         }
@@ -204,23 +296,45 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     set.keepGoing = options.keepGoing;
     texset::SetResult result;
     try {
-        result = texset::makeTextureSet(std::size_t(names.size()), tileAt, set, reportTile,
+        if (update)
+            update->begin();
+        result = texset::makeTextureSet(range.end, tileAt, set, reportTile,
                                         [] { return stopRequested(); });
+        if (update)
+            update->finish();
     } catch (const std::exception &e) {
         report(err, QString::fromUtf8(e.what()));
         return SomeFailed;
+    }
+    if (!recordError.empty()) {
+        // The outputs are whole; the next update only writes more than it needs to.
+        report(err, QString::fromStdString(recordError));
     }
     QString stopReason;
     if (result.stoppedAtFailure)
         stopReason = QStringLiteral("stopped at the failure (--keep-going goes on)");
     else if (result.stoppedOnRequest)
         stopReason = QStringLiteral("stopped on request");
-    progress.summary(result.written, result.failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
+    progress.summary(written, failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
+    if (update)
+        say(options, out, update->summaryLine());
+    if (options.shard) {
+        const QString files =
+            range.begin == range.end
+                ? QStringLiteral("no files")
+                : QStringLiteral("files %1 to %2").arg(range.begin + 1).arg(range.end);
+        say(options, out,
+            QStringLiteral("Shard %1/%2: %3 of %4")
+                .arg(options.shard->index)
+                .arg(options.shard->count)
+                .arg(files)
+                .arg(names.size()));
+    }
     if (std::ferror(out) && !outError)
         outError = errno;
     if (!outputWritten(out, err, outError))
         return SomeFailed;
-    return result.written == names.size() ? AllWritten : SomeFailed;
+    return written == total && failed == 0 && recordError.empty() ? AllWritten : SomeFailed;
 }
 
 } // namespace

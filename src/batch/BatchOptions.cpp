@@ -58,6 +58,28 @@ QStringList withJobsValueApart(const QStringList &arguments, const QStringList &
     return result;
 }
 
+// --shard, --update and --dry-run.
+void readSetOptions(const QCommandLineParser &parser, const QCommandLineOption &shard,
+                    const QCommandLineOption &update, const QCommandLineOption &dryRun,
+                    BatchOptions &options)
+{
+    if (parser.isSet(shard)) {
+        const QString text = parser.value(shard);
+        options.shard = texset::parseShard(text.trimmed().toStdString());
+        if (!options.shard)
+            throw UsageError(QStringLiteral("--shard: \"%1\" is not K/N with 1 <= K <= N")
+                                 .arg(text)
+                                 .toStdString());
+    }
+    options.update = parser.isSet(update);
+    options.dryRun = parser.isSet(dryRun);
+    if (options.dryRun && !options.update)
+        throw UsageError("--dry-run goes with --update: it lists what an update would write");
+    if (options.shard && options.update)
+        throw UsageError("--shard and --update cannot be combined: run the update as one process "
+                         "(it rewrites only what changed), or shards without --update");
+}
+
 } // namespace
 
 double parseAdjustment(const QString &option, const QString &text, int lowest, int highest)
@@ -94,9 +116,13 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("version"), QString());
     parser.addOptions(
         {help, version, snow, fall, spring, hardSnow, jobs, createSU, keepGoing, quiet});
+    const QCommandLineOption shard(QStringLiteral("shard"), QString(), QStringLiteral("K/N"));
+    const QCommandLineOption update(QStringLiteral("update"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    parser.addOptions({shard, update, dryRun});
 
     QStringList valued;
-    for (const QCommandLineOption *o : {&snow, &fall, &spring, &hardSnow, &jobs})
+    for (const QCommandLineOption *o : {&snow, &fall, &spring, &hardSnow, &jobs, &shard})
         valued += o->names();
     // The parser expects the program's name first.
     if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} +
@@ -118,7 +144,7 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     }
     // An option given twice is ambiguous: refuse it rather than pick one. Named by its long
     // name, whichever names it was given by.
-    for (const QCommandLineOption *o : {&snow, &fall, &spring, &hardSnow, &jobs})
+    for (const QCommandLineOption *o : {&snow, &fall, &spring, &hardSnow, &jobs, &shard})
         if (parser.values(*o).size() > 1)
             throw UsageError(QStringLiteral("--%1 given more than once")
                                  .arg(o->names().constLast())
@@ -180,6 +206,7 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
                          "to one name");
     options.keepGoing = parser.isSet(keepGoing);
     options.quiet = parser.isSet(quiet);
+    readSetOptions(parser, shard, update, dryRun, options);
     return options;
 }
 
@@ -216,6 +243,13 @@ QString batchHelpText()
         "  --keep-going   report a file that cannot be converted and go on with the next\n"
         "                 (by default the run stops there)\n"
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
+        "  --shard K/N    write only the K-th of N equal ranges of the files, in name\n"
+        "                 order; N shards, at once or not, on one machine or several\n"
+        "                 into one DEST, write exactly what one run writes\n"
+        "  --update       write only what changed since the last --update into DEST\n"
+        "                 (its record is DEST/.tessavane-manifest); the result is the\n"
+        "                 same as a whole new run; not with --shard\n"
+        "  --dry-run      with --update: list what would be written and why\n"
         "  -h, --help     show this text\n"
         "  --version      show the program's version (the one the About dialog shows)\n"
         "\n"

@@ -3,6 +3,7 @@
 
 #include "platform/Error.h"
 #include "season/Season.h"
+#include "texset/ShardPlan.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,12 @@ struct BatchOptions
     bool createSU = false;
     bool keepGoing = false;
     bool quiet = false;
+    // Only the K-th of N contiguous ranges of the listed tiles.
+    std::optional<texset::Shard> shard;
+    // Only the outputs whose bytes would change, by the destination's manifest; with dryRun
+    // only the list of them.
+    bool update = false;
+    bool dryRun = false;
     QString source;
     QString destination;
 };

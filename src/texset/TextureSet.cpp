@@ -27,6 +27,14 @@
 // targets, flushes the folder once per group, and only then reports them written. The disk's
 // latency is thus paid once per group and off the workers' path.
 //
+// The counting and the frontier are the NoiseLedger's (NoiseLedger.h), the committing of a
+// group is commitGroup's (GroupCommit.h); neither knows about threads. The Engine below holds
+// the lock and the hand-over between the workers and the committing thread.
+//
+// A tile may be asked only to be counted (a shard's earlier tiles, an update's tiles whose
+// outputs are up to date): it is read and counted and, with nothing to write, settled at once;
+// when its draws are given, it is not even read.
+//
 // Memory is flat in the number of tiles: each worker holds one tile and reuses its buffers,
 // the per-tile records live in a ring of a fixed number of slots, and a worker does not begin
 // a tile more than that many tiles past the oldest one not yet committed. Tile paths are
@@ -41,16 +49,14 @@
 
 #include "convlib/Dxt.h"
 #include "platform/Error.h"
+#include "texset/GroupCommit.h"
 #include "texset/TileConversion.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <map>
 #include <mutex>
-#include <optional>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -62,31 +68,58 @@ namespace {
 // Outputs renamed and reported together at most; a bound on how long a report may lag.
 constexpr std::size_t largestGroup = 64;
 
-// The two noise generators a set may draw from.
-enum Generator { WinterNoise, HardWinterNoise, generatorCount };
-
 struct Slot
 {
     enum class Stage { Free, Taken, Counted, Done };
     Stage stage = Stage::Free;
-    std::uint64_t draws[generatorCount] = {};
-    std::uint32_t startState[generatorCount] = {};
-    bool failed = false;
-    std::string error;
-    std::vector<PendingOutput> outputs;
+    FinishedTile finished;
 };
 
-// The generator a season's pass draws from, if any.
-std::optional<Generator> generatorOf(season::Season season)
+bool writesAny(const TileRequest &request)
 {
-    switch (season) {
-    case season::Season::Winter:
-        return WinterNoise;
-    case season::Season::HardWinter:
-        return HardWinterNoise;
-    default:
-        return std::nullopt;
+    return request.write.empty() ||
+           std::find(request.write.begin(), request.write.end(), true) != request.write.end();
+}
+
+// Reads the tile and counts its draws, unless they are given and nothing is to be
+// written. Throws with the message naming the file and the reason.
+NoiseDraws readAndCount(TileConversion &tile, const TileRequest &request, const SetOptions &options,
+                        bool writes)
+{
+    if (request.outputs.size() != options.seasons.size() ||
+        (!request.write.empty() && request.write.size() != request.outputs.size()))
+        throw platform::Error(request.texture.string() + ": not one output path per season");
+    if (request.draws && !writes)
+        return *request.draws;
+    tile.load(request.texture);
+    NoiseDraws draws{};
+    for (const SeasonSetting &setting : options.seasons)
+        countDraws(draws, tile, setting.season, setting.adjustment);
+    return draws;
+}
+
+// The passes and encodings of the outputs asked for, each to a temporary beside its
+// target. Throws with the message; nothing is then left behind.
+std::vector<PendingOutput> convert(TileConversion &tile, const TileRequest &request,
+                                   const SetOptions &options, const NoiseStates &start)
+{
+    std::vector<PendingOutput> outputs;
+    try {
+        for (std::size_t k = 0; k < options.seasons.size(); ++k) {
+            if (!request.write.empty() && !request.write[k])
+                continue;
+            const SeasonSetting &setting = options.seasons[k];
+            const std::optional<Generator> generator = generatorOf(setting.season);
+            tile.applyPass(setting.season, setting.adjustment, generator ? start[*generator] : 0);
+            const std::filesystem::path &target = request.outputs[k];
+            outputs.emplace_back(target, tile.encode(target), options.flush);
+        }
+    } catch (...) {
+        for (PendingOutput &output : outputs)
+            output.discard();
+        throw;
     }
+    return outputs;
 }
 
 class Engine
@@ -100,7 +133,8 @@ class Engine
               4 * std::size_t(std::max(1u, options.jobs)) + 16,
               std::max<std::size_t>(1, outputsOpenAtMost() /
                                            std::max<std::size_t>(1, options.seasons.size())))),
-          m_ring(m_window), m_frontierState{options.snowState, options.hardWinterState}
+          m_ring(m_window),
+          m_ledger(m_window, NoiseStates{options.snowState, options.hardWinterState})
     {
         if (m_options.seasons.empty())
             throw platform::Error("a texture set needs at least one season");
@@ -130,14 +164,15 @@ class Engine
         commit(report);
         for (std::thread &worker : workers)
             worker.join();
-        m_result.snowState = m_frontierState[WinterNoise];
-        m_result.hardWinterState = m_frontierState[HardWinterNoise];
+        m_result.snowState = m_ledger.next()[WinterNoise];
+        m_result.hardWinterState = m_ledger.next()[HardWinterNoise];
         return m_result;
     }
 
   private:
     Slot &slot(std::size_t index) { return m_ring[index % m_window]; }
 
+    // Under the lock.
     bool mayBegin()
     {
         if (m_halted || m_stopped || m_next >= m_count)
@@ -147,19 +182,6 @@ class Engine
             return false;
         }
         return true;
-    }
-
-    // Gives every tile the frontier passes its starting state.
-    void advanceFrontier()
-    {
-        while (m_frontier < m_next && slot(m_frontier).stage >= Slot::Stage::Counted) {
-            Slot &s = slot(m_frontier);
-            for (int g = 0; g < generatorCount; ++g) {
-                s.startState[g] = m_frontierState[g];
-                m_frontierState[g] = snowStateAfter(m_frontierState[g], s.draws[g]);
-            }
-            ++m_frontier;
-        }
     }
 
     void work()
@@ -181,53 +203,35 @@ class Engine
 
             TileRequest request;
             std::string error;
-            std::uint64_t draws[generatorCount] = {};
+            NoiseDraws draws{};
+            bool writes = false;
             try {
                 request = m_tileAt(index);
-                if (request.outputs.size() != m_options.seasons.size())
-                    throw platform::Error(request.texture.string() +
-                                          ": not one output path per season");
-                tile.load(request.texture);
-                for (const SeasonSetting &setting : m_options.seasons) {
-                    if (setting.season == season::Season::Winter)
-                        draws[WinterNoise] = tile.snowDraws(setting.adjustment);
-                    else if (setting.season == season::Season::HardWinter)
-                        draws[HardWinterNoise] = tile.hardWinterDraws(setting.adjustment);
-                }
+                writes = writesAny(request);
+                draws = readAndCount(tile, request, m_options, writes);
             } catch (const std::exception &e) {
                 error = e.what();
-                draws[WinterNoise] = draws[HardWinterNoise] = 0;
+                draws = {};
             }
 
             lock.lock();
-            std::copy(std::begin(draws), std::end(draws), s.draws);
             s.stage = Slot::Stage::Counted;
-            advanceFrontier();
-            if (!error.empty()) {
+            s.finished.outcome.draws = draws;
+            m_ledger.count(index, draws);
+            m_changed.notify_all();
+            if (!error.empty() || !writes) {
                 finish(s, std::move(error), {});
                 continue;
             }
-            m_changed.notify_all();
-            m_changed.wait(lock, [&] { return m_frontier > index; });
-            std::uint32_t start[generatorCount];
-            std::copy(std::begin(s.startState), std::end(s.startState), start);
+            m_changed.wait(lock, [&] { return m_ledger.frontier() > index; });
+            const NoiseStates start = m_ledger.startOf(index);
             lock.unlock();
 
             std::vector<PendingOutput> outputs;
             try {
-                for (std::size_t k = 0; k < m_options.seasons.size(); ++k) {
-                    const SeasonSetting &setting = m_options.seasons[k];
-                    const std::optional<Generator> generator = generatorOf(setting.season);
-                    tile.applyPass(setting.season, setting.adjustment,
-                                   generator ? start[*generator] : 0);
-                    const std::filesystem::path &target = request.outputs[k];
-                    outputs.emplace_back(target, tile.encode(target), m_options.flush);
-                }
+                outputs = convert(tile, request, m_options, start);
             } catch (const std::exception &e) {
                 error = e.what();
-                for (PendingOutput &output : outputs)
-                    output.discard();
-                outputs.clear();
             }
             lock.lock();
             finish(s, std::move(error), std::move(outputs));
@@ -239,96 +243,70 @@ class Engine
     // Under the lock.
     void finish(Slot &s, std::string error, std::vector<PendingOutput> outputs)
     {
-        s.failed = !error.empty();
-        s.error = std::move(error);
-        s.outputs = std::move(outputs);
+        TileOutcome &outcome = s.finished.outcome;
+        outcome.written = error.empty();
+        outcome.error = std::move(error);
+        s.finished.outputs = std::move(outputs);
         s.stage = Slot::Stage::Done;
-        if (s.failed && !m_options.keepGoing)
+        if (!outcome.written && !m_options.keepGoing)
             m_halted = true;
         m_changed.notify_all();
+    }
+
+    // Under the lock: whether the tile is done and its start known (a tile only counted may
+    // be done before the frontier reaches it).
+    bool settledAt(std::size_t index)
+    {
+        return index < m_next && slot(index).stage == Slot::Stage::Done &&
+               m_ledger.frontier() > index;
     }
 
     void commit(const std::function<void(const TileOutcome &)> &report)
     {
         bool haltSeen = false;
         for (;;) {
-            std::vector<TileOutcome> outcomes;
-            std::vector<std::vector<PendingOutput>> outputs;
+            std::vector<FinishedTile> group;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] {
-                    return (m_committed < m_next && slot(m_committed).stage == Slot::Stage::Done) ||
+                    return settledAt(m_committed) ||
                            (m_activeWorkers == 0 && m_committed == m_next);
                 });
                 if (m_committed == m_next)
                     break;
-                for (std::size_t i = m_committed;
-                     i < m_next && slot(i).stage == Slot::Stage::Done &&
-                     outcomes.size() < largestGroup;
+                for (std::size_t i = m_committed; settledAt(i) && group.size() < largestGroup;
                      ++i) {
                     Slot &s = slot(i);
-                    outcomes.push_back(TileOutcome{i, !s.failed, std::move(s.error)});
-                    outputs.push_back(std::move(s.outputs));
+                    s.finished.outcome.index = i;
+                    s.finished.outcome.start = m_ledger.startOf(i);
+                    group.push_back(std::move(s.finished));
                 }
             }
 
-            // Renames in file order; after the first failure without keep-going, the rest
-            // are discarded and not reported. A tile's outputs are renamed in season order; if
-            // one cannot be, the tile is reported failed, and those already renamed stay (they
-            // are whole files).
-            std::set<std::filesystem::path> folders;
-            std::size_t settled = 0;
-            for (std::size_t k = 0; k < outcomes.size() && !haltSeen; ++k, ++settled) {
-                TileOutcome &outcome = outcomes[k];
-                for (PendingOutput &output : outputs[k]) {
-                    if (!outcome.written)
-                        break;
-                    try {
-                        output.commit(); // Inline: its folder flushed too
-                        folders.insert(output.target().parent_path());
-                    } catch (const std::exception &e) {
-                        outcome.written = false;
-                        outcome.error = e.what();
-                    }
-                }
-                if (!outcome.written && !m_options.keepGoing)
-                    haltSeen = true;
+            // Once a failure has ended the set, the tiles still in hand after it are
+            // discarded, not committed.
+            CommittedGroup committed;
+            if (haltSeen) {
+                for (FinishedTile &tile : group)
+                    for (PendingOutput &output : tile.outputs)
+                        output.discard();
+            } else {
+                committed = commitGroup(group, m_options.flush, m_options.keepGoing);
             }
-            for (std::vector<PendingOutput> &tileOutputs : outputs)
-                for (PendingOutput &output : tileOutputs)
-                    output.discard(); // those not committed
-            std::map<std::filesystem::path, std::string> folderErrors;
-            if (m_options.flush == Flush::Grouped || m_options.flush == Flush::GroupedNoKick) {
-                for (const std::filesystem::path &folder : folders) {
-                    try {
-                        flushFolder(folder);
-                    } catch (const std::exception &e) {
-                        folderErrors[folder] = e.what();
-                    }
-                }
-            }
-            for (std::size_t k = 0; k < settled; ++k) {
-                TileOutcome &outcome = outcomes[k];
-                for (const PendingOutput &output : outputs[k]) {
-                    const auto failed = folderErrors.find(output.target().parent_path());
-                    if (outcome.written && failed != folderErrors.end()) {
-                        outcome.written = false;
-                        outcome.error = unflushedMessage(outputs[k], failed->second);
-                    }
-                }
+            for (std::size_t k = 0; k < committed.settled; ++k) {
+                const TileOutcome &outcome = group[k].outcome;
                 if (outcome.written)
                     ++m_result.written;
                 else
                     ++m_result.failed;
                 report(outcome);
             }
-            if (!folderErrors.empty() && !m_options.keepGoing)
-                haltSeen = true;
+            haltSeen = haltSeen || committed.halt;
 
             std::lock_guard lock(m_mutex);
-            for (std::size_t k = 0; k < outcomes.size(); ++k)
+            for (std::size_t k = 0; k < group.size(); ++k)
                 slot(m_committed + k).stage = Slot::Stage::Free;
-            m_committed += outcomes.size();
+            m_committed += group.size();
             if (haltSeen) {
                 m_halted = true;
                 m_result.stoppedAtFailure = true;
@@ -348,10 +326,9 @@ class Engine
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Slot> m_ring;
+    NoiseLedger m_ledger;
     std::size_t m_next = 0;      // the next tile to begin
-    std::size_t m_frontier = 0;  // the first tile not yet counted
     std::size_t m_committed = 0; // tiles settled and reported
-    std::uint32_t m_frontierState[generatorCount];
     unsigned m_activeWorkers = 0;
     bool m_halted = false;  // a failure stops the set
     bool m_stopped = false; // a stop was requested

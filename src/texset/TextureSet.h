@@ -4,11 +4,13 @@
 
 #include "season/Season.h"
 #include "texset/DurableOutput.h"
+#include "texset/NoiseLedger.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,11 @@ struct TileRequest
     std::filesystem::path texture;
     // One per season of the set, in the same order.
     std::vector<std::filesystem::path> outputs;
+    // Which of them to write, likewise; empty: all. A tile with none to write is only
+    // counted: read and decoded, never encoded; and not even read when its draws are given.
+    std::vector<bool> write;
+    // The tile's draws, when known without reading it (from an earlier run's record).
+    std::optional<NoiseDraws> draws;
 };
 
 struct SetOptions
@@ -43,7 +50,9 @@ struct TileOutcome
 {
     std::size_t index = 0;
     bool written = false;
-    std::string error; // when not written: the message, naming the file and the reason
+    std::string error;   // when not written: the message, naming the file and the reason
+    NoiseDraws draws{};  // the draws the tile makes (0 when it cannot be read)
+    NoiseStates start{}; // the generators' states where its passes start
 };
 
 struct SetResult
@@ -61,6 +70,8 @@ struct SetResult
 // thread for each tile in file order once it is settled: written (all its outputs, and on the disk,
 // as the flush mode promises) or failed. `stopRequested` is polled before each tile is begun; once
 // it is true, the tiles in hand are finished and reported and the rest are not begun.
+//
+// A tile with nothing to write is settled, and reported written, once it is counted.
 //
 // A tile that cannot be read draws no snow from either generator. Without keepGoing, the first
 // failure (in file order) ends the set: tiles after it that were already in hand are discarded, so

@@ -23,6 +23,10 @@ std::string describe(const BatchOptions &o)
         extra += QStringLiteral(" spring ") + number(o.spring);
     if (o.hardSnow)
         extra += QStringLiteral(" hard-snow ") + number(o.hardSnow);
+    if (o.shard)
+        extra += QStringLiteral(" shard %1/%2").arg(o.shard->index).arg(o.shard->count);
+    if (o.update)
+        extra += o.dryRun ? QStringLiteral(" update dry-run") : QStringLiteral(" update");
     return QStringLiteral("%1%2 snow %3 fall %4%5%6%7%8 %9")
                .arg(o.help ? "help " : "", seasons.join(','), number(o.snow), number(o.fall),
                     extra + jobs, o.createSU ? " create-su" : "", o.keepGoing ? " keep-going" : "",
@@ -55,6 +59,11 @@ TEST(BatchOptions, GoodCommandLinesParse)
         {{"hardwinter", "--hard-snow=0", "in", "out"}, "hw snow - fall - hard-snow 0 in out"},
         {{"all", "--snow", "60", "--hard-snow", "120", "--spring", "0", "in", "out"},
          "wi,fa,sp,hw snow 60 fall - spring 0 hard-snow 120 in out"},
+        {{"winter", "--shard", "2/3", "in", "out"}, "wi snow - fall - shard 2/3 in out"},
+        {{"fall", "--shard=1/1", "in", "out"}, "fa snow - fall - shard 1/1 in out"},
+        {{"all", "--update", "in", "out"}, "wi,fa,sp,hw snow - fall - update in out"},
+        {{"winter", "--dry-run", "--update", "in", "out"},
+         "wi snow - fall - update dry-run in out"},
     };
     for (const auto &[arguments, expected] : cases)
         EXPECT_EQ(describe(batch::parseBatchOptions(arguments)), expected)
@@ -90,6 +99,12 @@ TEST(BatchOptions, BadCommandLinesRaiseAOneLineUsageError)
         {{"winter", "-j0", "in", "out"}, "--jobs: \"0\" is not a whole number from 1 to 1024"},
         {{"winter", "-jx", "in", "out"}, "--jobs: \"x\" is not a whole number"},
         {{"fall", "--fall", "-j2", "in", "out"}, "--fall: \"-j2\" is not a number"},
+        {{"winter", "--shard", "0/3", "in", "out"}, "--shard: \"0/3\" is not K/N with 1 <= K <= N"},
+        {{"winter", "--shard", "4/3", "in", "out"}, "--shard: \"4/3\""},
+        {{"winter", "--shard", "3", "in", "out"}, "--shard: \"3\""},
+        {{"winter", "--shard", "1/2", "--shard", "2/2", "in", "out"}, "given more than once"},
+        {{"winter", "--shard", "1/2", "--update", "in", "out"}, "cannot be combined"},
+        {{"winter", "--dry-run", "in", "out"}, "--dry-run goes with --update"},
     };
     for (const auto &[arguments, part] : cases) {
         try {

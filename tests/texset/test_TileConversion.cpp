@@ -1,10 +1,16 @@
-// The snow noise jump and the count of draws that the parallel sets rest on, and the
-// temporary names a later run may remove.
+// The snow noise jump and the count of draws that the parallel sets rest on, the temporary
+// names a later run may remove, and the units of the set without threads: the noise ledger,
+// the committing of a group, shard ranges and the update's manifest.
 #include "TextureFiles.h"
 
+#include "platform/Error.h"
 #include "season/PixelRules.h"
 #include "season/SeasonNaming.h"
 #include "season/SnowNoise.h"
+#include "texset/GroupCommit.h"
+#include "texset/Manifest.h"
+#include "texset/NoiseLedger.h"
+#include "texset/ShardPlan.h"
 #include "texset/StaleTemporaries.h"
 #include "texset/TileConversion.h"
 
@@ -14,6 +20,8 @@
 
 #include <atomic>
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -229,6 +237,218 @@ TEST(StaleTemporaries, ACleanUpAtAnyMomentLeavesWritersAlone)
                             std::filesystem::directory_iterator()),
               7);
     std::filesystem::remove_all(folder);
+}
+
+// Tiles counted in any order within the window get the starts of counting them in order.
+TEST(NoiseLedger, AnyCountingOrderGivesTheSequentialStarts)
+{
+    std::mt19937 random(5);
+    std::vector<texset::NoiseDraws> draws(200);
+    for (texset::NoiseDraws &d : draws)
+        d = {random() % 70000, random() % 3 ? 0u : random() % 70000};
+    std::vector<texset::NoiseStates> expected;
+    texset::NoiseStates state{1, 77};
+    for (const texset::NoiseDraws &d : draws) {
+        expected.push_back(state);
+        state = texset::statesAfter(state, d);
+    }
+
+    const std::size_t window = 8;
+    texset::NoiseLedger ledger(window, {1, 77});
+    std::size_t next = 0;
+    std::vector<std::size_t> pending;
+    while (ledger.frontier() < draws.size()) {
+        while (next < draws.size() && next < ledger.frontier() + window)
+            pending.push_back(next++);
+        std::shuffle(pending.begin(), pending.end(), random);
+        const std::size_t index = pending.back();
+        pending.pop_back();
+        const std::size_t before = ledger.frontier();
+        ledger.count(index, draws[index]);
+        for (std::size_t i = before; i < ledger.frontier(); ++i)
+            ASSERT_EQ(ledger.startOf(i), expected[i]) << i;
+    }
+    EXPECT_EQ(ledger.next(), state);
+    EXPECT_THROW(ledger.count(draws.size() + window, {}), platform::Error);
+    EXPECT_THROW(ledger.count(0, {}), platform::Error) << "counted twice";
+}
+
+class Folder : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        char name[] = "/tmp/texset-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        m_folder = name;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+    std::filesystem::path m_folder;
+};
+
+texset::FinishedTile finishedTile(std::size_t index,
+                                  const std::vector<std::filesystem::path> &targets,
+                                  std::uint8_t content)
+{
+    texset::FinishedTile tile;
+    tile.outcome.index = index;
+    tile.outcome.written = true;
+    const std::vector<std::uint8_t> bytes(100, content);
+    for (const std::filesystem::path &target : targets)
+        tile.outputs.emplace_back(target, bytes, texset::Flush::Grouped);
+    return tile;
+}
+
+// A tile whose output cannot be renamed (its target is a folder) fails with the message; without
+// keep-going the group ends there and what follows is discarded; with it the rest is committed.
+TEST_F(Folder, AGroupCommitsInOrderUpToItsFirstFailure)
+{
+    for (const bool keepGoing : {false, true}) {
+        SCOPED_TRACE(keepGoing ? "keep going" : "stop");
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::create_directories(m_folder / "b1");
+        std::filesystem::create_directories(m_folder / "b1" / "inside");
+        std::vector<texset::FinishedTile> group;
+        group.push_back(finishedTile(0, {m_folder / "a0", m_folder / "a1"}, 1));
+        group.push_back(finishedTile(1, {m_folder / "b0", m_folder / "b1"}, 2));
+        group.push_back(finishedTile(2, {m_folder / "c0"}, 3));
+        texset::FinishedTile failed;
+        failed.outcome = {3, false, "tile 3: cannot be read", {}, {}};
+        group.push_back(std::move(failed));
+
+        const texset::CommittedGroup committed =
+            texset::commitGroup(group, texset::Flush::Grouped, keepGoing);
+
+        EXPECT_EQ(committed.settled, keepGoing ? 4u : 2u);
+        EXPECT_EQ(committed.halt, !keepGoing);
+        EXPECT_TRUE(group[0].outcome.written);
+        EXPECT_FALSE(group[1].outcome.written);
+        EXPECT_NE(group[1].outcome.error.find("b1"), std::string::npos) << group[1].outcome.error;
+        EXPECT_EQ(readBytes(m_folder / "a1"), Bytes(100, 1));
+        EXPECT_EQ(readBytes(m_folder / "b0"), Bytes(100, 2)) << "a whole file stays";
+        EXPECT_EQ(std::filesystem::exists(m_folder / "c0"), keepGoing);
+        std::set<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(m_folder))
+            names.insert(entry.path().filename().string());
+        std::set<std::string> expected{"a0", "a1", "b0", "b1"};
+        if (keepGoing)
+            expected.insert("c0");
+        EXPECT_EQ(names, expected) << "no temporary file is left";
+    }
+}
+
+TEST(ShardPlan, ReadsKOfNAndCutsTheTilesIntoRangesWithoutGapsOrOverlaps)
+{
+    struct
+    {
+        const char *text;
+        unsigned index; // 0: refused
+        unsigned count;
+    } rows[] = {{"1/1", 1, 1},     {"2/3", 2, 3},  {"3/3", 3, 3},
+                {"10/64", 10, 64}, {"0/3", 0, 0},  {"4/3", 0, 0},
+                {"1/0", 0, 0},     {"-1/3", 0, 0}, {"1/ 3", 0, 0},
+                {"1", 0, 0},       {"1/3/", 0, 0}, {"/3", 0, 0},
+                {"x/3", 0, 0},     {"", 0, 0},     {"99999999999/99999999999", 0, 0}};
+    for (const auto &row : rows) {
+        const std::optional<texset::Shard> shard = texset::parseShard(row.text);
+        if (row.index == 0) {
+            EXPECT_FALSE(shard) << row.text;
+        } else {
+            ASSERT_TRUE(shard) << row.text;
+            EXPECT_EQ(shard->index, row.index);
+            EXPECT_EQ(shard->count, row.count);
+        }
+    }
+    for (const std::size_t tiles : {0u, 1u, 2u, 7u, 100u, 300001u})
+        for (const unsigned count : {1u, 2u, 3u, 7u, 64u}) {
+            std::size_t end = 0;
+            for (unsigned k = 1; k <= count; ++k) {
+                const texset::TileRange range = texset::shardRange(tiles, {k, count});
+                ASSERT_EQ(range.begin, end) << tiles << " " << k << "/" << count;
+                ASSERT_LE(range.end - range.begin, tiles / count + 1);
+                ASSERT_GE(range.end - range.begin, tiles / count);
+                end = range.end;
+            }
+            EXPECT_EQ(end, tiles);
+        }
+}
+
+// Records with names of any bytes come back as written; a line appended later replaces an
+// earlier one for its output; a torn last line is dropped; a damaged line, another version or
+// another encoder leave no record to go by, each with the reason.
+TEST_F(Folder, TheManifestKeepsItsRecordsAndSaysWhyItCannotBeUsed)
+{
+    const texset::ProgramIdentity program = texset::currentProgram();
+    EXPECT_EQ(texset::currentProgram().encoder, program.encoder) << "the fingerprint is fixed";
+    const std::string odd = "a b\t%\n\xFF\x01su.bmp";
+    texset::OutputRecord first{odd,
+                               "src\xFEsu.bmp",
+                               {123, -5, 0xFEDCBA9876543210ull},
+                               season::Season::HardWinter,
+                               110,
+                               0xFFFFFFFFu,
+                               1ull << 40,
+                               {9, 1700000000123456789}};
+    texset::OutputRecord second = first;
+    second.output = "000000000000001fa.bmp";
+    second.season = season::Season::Fall;
+    second.strength = -1000;
+    {
+        texset::ManifestWriter writer(m_folder, program, {first});
+        texset::OutputRecord changed = first;
+        changed.start = 7;
+        writer.append({second, changed});
+        writer.close();
+    }
+    texset::LoadedManifest loaded = texset::readManifest(m_folder, program);
+    EXPECT_EQ(loaded.problem, "");
+    ASSERT_EQ(loaded.records.size(), 2u);
+    const texset::OutputRecord &back = loaded.records.at(odd);
+    EXPECT_EQ(back.source, first.source);
+    EXPECT_EQ(back.identity.size, 123u);
+    EXPECT_EQ(back.identity.mtimeNs, -5);
+    EXPECT_EQ(back.identity.hash, first.identity.hash);
+    EXPECT_EQ(back.season, season::Season::HardWinter);
+    EXPECT_EQ(back.strength, 110);
+    EXPECT_EQ(back.start, 7u) << "the later line wins";
+    EXPECT_EQ(back.draws, 1ull << 40);
+    EXPECT_EQ(back.stamp, (texset::FileStamp{9, 1700000000123456789}));
+    EXPECT_EQ(loaded.records.at("000000000000001fa.bmp").strength, -1000);
+
+    const std::filesystem::path file = m_folder / texset::manifestFileName;
+    const Bytes whole = readBytes(file);
+    Bytes torn = whole;
+    torn.insert(torn.end(), {'x', '\t', '1'}); // a crash in the middle of an append
+    writeBytes(file, torn);
+    EXPECT_EQ(texset::readManifest(m_folder, program).records.size(), 2u);
+
+    Bytes damaged = whole;
+    damaged[damaged.size() - 30] ^= 1;
+    writeBytes(file, damaged);
+    loaded = texset::readManifest(m_folder, program);
+    EXPECT_EQ(loaded.problem, "the manifest is damaged (line 4)");
+    EXPECT_TRUE(loaded.records.empty());
+
+    writeBytes(file, whole);
+    loaded = texset::readManifest(m_folder, {"0.9.0", program.encoder});
+    EXPECT_EQ(loaded.problem, "the manifest is from another version (" + program.version + ")");
+    loaded = texset::readManifest(m_folder, {program.version, program.encoder + 1});
+    EXPECT_EQ(loaded.problem, "the manifest is from another encoder");
+    std::filesystem::remove(file);
+    EXPECT_EQ(texset::readManifest(m_folder, program).problem, "no manifest");
+
+    // The hash tells one byte apart, wherever it is.
+    std::vector<std::uint8_t> bytes(1000);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    std::set<std::uint64_t> hashes;
+    for (const std::size_t size : {0u, 1u, 31u, 32u, 33u, 1000u})
+        hashes.insert(texset::contentHash({bytes.data(), size}));
+    for (const std::size_t at : {0u, 7u, 31u, 500u, 999u}) {
+        bytes[at] ^= 0x80;
+        hashes.insert(texset::contentHash(bytes));
+        bytes[at] ^= 0x80;
+    }
+    EXPECT_EQ(hashes.size(), 11u);
 }
 
 } // namespace
