@@ -15,8 +15,10 @@ namespace kovar::dxtblock {
 #endif
 
 #define DXT_FIT_ENTRY fitOpaqueAvx2
+#define DXT_FIT_VECTOR_BYTES 32
 #include "convlib/DxtFitKernel.inc"
 #undef DXT_FIT_ENTRY
+#undef DXT_FIT_VECTOR_BYTES
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -6,7 +6,9 @@
 namespace kovar::dxtblock {
 
 #define DXT_FIT_ENTRY fitOpaqueBaseline
+#define DXT_FIT_VECTOR_BYTES 16
 #include "convlib/DxtFitKernel.inc"
 #undef DXT_FIT_ENTRY
+#undef DXT_FIT_VECTOR_BYTES
 
 } // namespace kovar::dxtblock
