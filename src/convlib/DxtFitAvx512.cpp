@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <immintrin.h>
+
 namespace kovar::dxtblock {
 
 #if defined(__clang__)
@@ -16,10 +18,14 @@ namespace kovar::dxtblock {
 #endif
 
 #define DXT_FIT_ENTRY fitOpaqueAvx512
+#define DXT_FIT_REGISTER __m512i
+#define DXT_FIT_MADD _mm512_madd_epi16
 #define DXT_FIT_VECTOR_BYTES 64
 #include "convlib/DxtFitKernel.inc"
 #undef DXT_FIT_ENTRY
 #undef DXT_FIT_VECTOR_BYTES
+#undef DXT_FIT_REGISTER
+#undef DXT_FIT_MADD
 
 #if defined(__clang__)
 #pragma clang attribute pop

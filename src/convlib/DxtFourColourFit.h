@@ -12,11 +12,23 @@ namespace kovar::dxtblock {
 
 struct Texels
 {
-    alignas(32) int r[kTexels];
-    alignas(32) int g[kTexels];
-    alignas(32) int b[kTexels];
-};
+    alignas(64) int r[kTexels];
+    alignas(64) int g[kTexels];
+    alignas(64) int b[kTexels];
+    // The same colours as 16-bit pairs, for the distance kernel: red and green of every texel,
+    // and blue and 0.
+    alignas(64) std::int16_t rg[2 * kTexels];
+    alignas(64) std::int16_t b0[2 * kTexels];
 
+    // Sets texel i to the colour (red, green, blue).
+    void set(int i, int red, int green, int blue)
+    {
+        r[i] = red, g[i] = green, b[i] = blue;
+        rg[2 * i] = static_cast<std::int16_t>(red),
+               rg[2 * i + 1] = static_cast<std::int16_t>(green);
+        b0[2 * i] = static_cast<std::int16_t>(blue), b0[2 * i + 1] = 0;
+    }
+};
 // Two 5:6:5 endpoints (in either order), the best four-colour index of every texel (2 bits
 // each, texel 0 lowest) and the squared RGB error they leave, with the palette exactly as the
 // decoder computes it: the endpoints, then (2a + b) / 3 and (a + 2b) / 3.
