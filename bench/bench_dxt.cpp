@@ -207,7 +207,7 @@ Figures figuresOf(const Contender &c, const Contender &reference, std::size_t ti
     }
     // A tile the cluster fit encodes without loss (its source was once decoded from
     // three-colour blocks, which opaque blocks here never use) has no finite difference in dB;
-    // it is left out of the mean and the worst, and listed by printLossless.
+    // it is left out of the mean and the worst, and named under the table.
     double sum = 0, worst = 1e9;
     int counted = 0;
     for (std::size_t t = 0; t < c.tileDb.size(); ++t) {
@@ -234,6 +234,17 @@ void printTable(const std::vector<Tile> &tiles, const std::vector<Contender> &co
         std::printf("%-34s %9.2f %8.2f %8.2f %9.3f %+9.3f %+9.3f %8ld\n", c.name.c_str(),
                     f.msPerTile, f.medianX, f.minX, c.total.psnr(), f.meanDb, f.worstDb,
                     c.total.alphaErrors);
+    }
+    for (std::size_t t = 0; t < reference.tileDb.size(); ++t) {
+        if (std::isinf(reference.tileDb[t])) {
+            std::printf("tile %zu (%s): the cluster fit is lossless here, so it is left out of"
+                        " mean dB and worst dB;\n  the others:",
+                        t + 1, tiles[t].name.c_str());
+            for (std::size_t c = 1; c < contenders.size(); ++c) {
+                std::printf(" %.2f dB%s", contenders[c].tileDb[t],
+                            c + 1 < contenders.size() ? "," : "\n");
+            }
+        }
     }
     std::printf(
         "ms/tile: median round's thread time per tile; x: the cluster fit's time divided"
