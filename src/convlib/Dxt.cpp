@@ -261,7 +261,7 @@ void encodeDxt1BottomUp(const std::uint8_t *rgba, std::uint32_t width, std::uint
 
 const char *dxtInstructionSet()
 {
-    return dxtblock::activeInstructionSet() == dxtblock::InstructionSet::Avx2 ? "AVX2" : "SSE2";
+    return dxtblock::instructionSetName(dxtblock::activeInstructionSet());
 }
 
 void setDxtEncodeThreads(unsigned count)

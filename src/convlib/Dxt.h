@@ -40,8 +40,9 @@ void encodeDxt1(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t hei
 void encodeDxt1BottomUp(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height,
                         std::uint8_t *blocks, DxtLevel level);
 
-// The instruction set the encoder runs on this processor ("AVX2" or "SSE2"). Every instruction
-// set gives the same bytes.
+// The instruction set the encoder runs on ("AVX-512", "AVX2" or "SSE2"): the best this processor
+// has, or a lesser one that the environment variable TESSAVANE_SIMD ("sse2", "avx2", "avx512")
+// asks for. Every instruction set gives the same bytes.
 const char *dxtInstructionSet();
 
 // How many threads one encodeDxt1 call may spread its blocks over; the call still returns only

@@ -53,9 +53,7 @@ void encodeOpaque(const std::uint8_t texels[kTexels * 4], std::uint8_t *out, Dxt
 {
     Texels t;
     for (int i = 0; i < kTexels; ++i) {
-        t.r[i] = texels[i * 4];
-        t.g[i] = texels[i * 4 + 1];
-        t.b[i] = texels[i * 4 + 2];
+        t.set(i, texels[i * 4], texels[i * 4 + 1], texels[i * 4 + 2]);
     }
     writeFourColour(fitOpaque(t, level), out);
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <immintrin.h>
+
 namespace kovar::dxtblock {
 
 #if defined(__clang__)
@@ -15,8 +17,14 @@ namespace kovar::dxtblock {
 #endif
 
 #define DXT_FIT_ENTRY fitOpaqueAvx2
+#define DXT_FIT_REGISTER __m256i
+#define DXT_FIT_MADD _mm256_madd_epi16
+#define DXT_FIT_VECTOR_BYTES 32
 #include "convlib/DxtFitKernel.inc"
 #undef DXT_FIT_ENTRY
+#undef DXT_FIT_VECTOR_BYTES
+#undef DXT_FIT_REGISTER
+#undef DXT_FIT_MADD
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -3,24 +3,39 @@
 #include "convlib/DxtFourColourFit.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 
 namespace kovar::dxtblock {
 
 namespace {
 
-bool processorHasAvx2()
+// The best set the processor has, no higher than `limit`.
+InstructionSet bestUpTo(InstructionSet limit, bool (*has)(InstructionSet))
 {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
+    for (InstructionSet set : {InstructionSet::Avx512, InstructionSet::Avx2}) {
+        if (int(set) <= int(limit) && has(set)) {
+            return set;
+        }
+    }
+    return InstructionSet::Baseline;
 }
 
+// The processor's best as TESSAVANE_SIMD limits it, decided (and any warning printed) once.
 InstructionSet bestInstructionSet()
 {
-    return processorHasAvx2() ? InstructionSet::Avx2 : InstructionSet::Baseline;
+    static const InstructionSet best = [] {
+        char warning[256] = "";
+        const InstructionSet set = chooseInstructionSet(std::getenv("TESSAVANE_SIMD"), processorHas,
+                                                        warning, sizeof warning);
+        if (warning[0] != '\0') {
+            std::fprintf(stderr, "%s\n", warning);
+        }
+        return set;
+    }();
+    return best;
 }
 
 std::atomic<InstructionSet> g_active{bestInstructionSet()};
@@ -58,7 +73,11 @@ const PartitionTable &partitionTable()
     static const PartitionTable table = [] {
         PartitionTable t{};
         int n = 0;
+        for (int j = 0, pairs = 0; j <= kTexels; pairs += kTexels + 1 - j, ++j) {
+            t.pairStart[j] = pairs;
+        }
         for (int i = 0; i <= kTexels; ++i) {
+            t.entryStart[i] = n;
             for (int j = i; j <= kTexels; ++j) {
                 for (int k = j; k <= kTexels; ++k, ++n) {
                     const double n2 = j - i, n3 = k - j;
@@ -71,15 +90,13 @@ const PartitionTable &partitionTable()
                         row = {float(bb / det), float(-ab / det), float(aa / det)};
                     }
                     t.rows[i][j][k] = row;
-                    t.p[n] = row.p;
-                    t.q2[n] = 2 * row.q;
+                    t.c1[n] = float(double(row.p) - 2 * double(row.q) + double(row.r));
+                    t.c2[n] = float(2 * double(row.q) - 2 * double(row.r));
                     t.r[n] = row.r;
+                    t.split[n][0] = std::uint8_t(i);
+                    t.split[n][1] = std::uint8_t(j);
+                    t.split[n][2] = std::uint8_t(k);
                 }
-            }
-        }
-        for (int count = 0; count <= kTexels + 1; ++count) {
-            for (int n = 0; n < kLanes; ++n) {
-                t.lanes[count][n] = n < count ? 1.0f : 0.0f;
             }
         }
         return t;
@@ -98,13 +115,89 @@ const SolidTable &solidTable()
     return table;
 }
 
+const char *instructionSetName(InstructionSet set)
+{
+    switch (set) {
+    case InstructionSet::Avx512:
+        return "AVX-512";
+    case InstructionSet::Avx2:
+        return "AVX2";
+    case InstructionSet::Baseline:
+        break;
+    }
+    return "SSE2";
+}
+
+bool processorHas(InstructionSet set)
+{
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    static const bool avx512 = [] {
+        __builtin_cpu_init();
+        return avx2 && __builtin_cpu_supports("avx512f") != 0 &&
+               __builtin_cpu_supports("avx512bw") != 0 && __builtin_cpu_supports("avx512dq") != 0 &&
+               __builtin_cpu_supports("avx512vl") != 0;
+    }();
+    switch (set) {
+    case InstructionSet::Avx512:
+        return avx512;
+    case InstructionSet::Avx2:
+        return avx2;
+    case InstructionSet::Baseline:
+        break;
+    }
+    return true;
+}
+
+InstructionSet chooseInstructionSet(const char *value, bool (*has)(InstructionSet), char *warning,
+                                    int warningSize)
+{
+    warning[0] = '\0';
+    const InstructionSet best = bestUpTo(InstructionSet::Avx512, has);
+    if (value == nullptr || value[0] == '\0') {
+        return best;
+    }
+    struct Name
+    {
+        const char *text;
+        InstructionSet set;
+    };
+    for (const Name &name :
+         {Name{"sse2", InstructionSet::Baseline}, Name{"avx2", InstructionSet::Avx2},
+          Name{"avx512", InstructionSet::Avx512}}) {
+        if (strcasecmp(value, name.text) == 0) {
+            const InstructionSet chosen = bestUpTo(name.set, has);
+            if (chosen != name.set) {
+                std::snprintf(warning, std::size_t(warningSize),
+                              "TESSAVANE_SIMD=%s: this processor has no %s; the DXT1 encoder "
+                              "uses %s",
+                              value, instructionSetName(name.set), instructionSetName(chosen));
+            }
+            return chosen;
+        }
+    }
+    std::snprintf(warning, std::size_t(warningSize),
+                  "TESSAVANE_SIMD=%.64s: not an instruction set (sse2, avx2 or avx512); the DXT1 "
+                  "encoder uses %s",
+                  value, instructionSetName(best));
+    return best;
+}
+
 Fit fitOpaque(const Texels &t, DxtLevel level)
 {
     const PartitionTable &partitions = partitionTable();
     const SolidTable &solid = solidTable();
-    return g_active.load(std::memory_order_relaxed) == InstructionSet::Avx2
-               ? fitOpaqueAvx2(t, level, partitions, solid)
-               : fitOpaqueBaseline(t, level, partitions, solid);
+    switch (g_active.load(std::memory_order_relaxed)) {
+    case InstructionSet::Avx512:
+        return fitOpaqueAvx512(t, level, partitions, solid);
+    case InstructionSet::Avx2:
+        return fitOpaqueAvx2(t, level, partitions, solid);
+    case InstructionSet::Baseline:
+        break;
+    }
+    return fitOpaqueBaseline(t, level, partitions, solid);
 }
 
 InstructionSet activeInstructionSet()
@@ -114,8 +207,7 @@ InstructionSet activeInstructionSet()
 
 void forceInstructionSet(InstructionSet set)
 {
-    g_active.store(set == InstructionSet::Avx2 && !processorHasAvx2() ? InstructionSet::Baseline
-                                                                      : set);
+    g_active.store(bestUpTo(set, processorHas));
 }
 
 void resetInstructionSet()

@@ -67,7 +67,7 @@ enum KovarFormat {
     /* The same file as KOVAR_FORMAT_DXT1_MIPMAPPED, field for field: headers, "FS70" block, mip
      * chain and alpha are identical and every reader of code 11 files reads it. Only the
      * colours of the DXT1 blocks differ: the encoder searches harder for them, which lowers the
-     * colour error for about four times the encoding time. */
+     * colour error for about two and a half times the encoding time. */
     KOVAR_FORMAT_DXT1_MIPMAPPED_BETTER = 12
 };
 
