@@ -4,7 +4,7 @@
 #include "batch/BatchOptions.h"
 #include "batch/PreviewCommand.h"
 #include "batch/Progress.h"
-#include "batch/StopRequest.h"
+#include "platform/StopRequest.h"
 #include "platform/FileMask.h"
 #include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
@@ -119,7 +119,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         throw UsageError(e.what());
     }
 
-    installStopHandler();
+    platform::installStopHandler();
     // What a run killed mid-write left behind; never the files of a run still going.
     texset::removeStaleTemporaries(toPath(options.destination));
 
@@ -158,7 +158,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     texset::SetResult result;
     try {
         result = texset::makeTextureSet(std::size_t(names.size()), tileAt, set, reportTile,
-                                        [] { return stopRequested(); });
+                                        [] { return platform::stopRequested(); });
     } catch (const std::exception &e) {
         report(err, QString::fromUtf8(e.what()));
         return SomeFailed;
