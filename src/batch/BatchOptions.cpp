@@ -1,10 +1,7 @@
 // The command line of tessavane-batch.
 #include "batch/BatchOptions.h"
 
-#include "platform/VersionInfo.h"
 #include "season/Adjustment.h"
-
-#include <QCoreApplication>
 
 #include <QCommandLineParser>
 
@@ -181,7 +178,7 @@ QString batchHelpText()
         "                 (by default the run stops there)\n"
         "  -q, --quiet    no progress and no summary; errors are still reported\n"
         "  -h, --help     show this text\n"
-        "  --version      show the program's version (the one the About dialog shows)\n"
+        "  --version      show the program's version (the package's)\n"
         "\n"
         "preview writes one PNG of TILE's seasons side by side at 1:1 (summer, winter,\n"
         "fall, spring, hard winter), each labelled with its strength, water tinted blue;\n"
@@ -206,11 +203,7 @@ QString batchHelpText()
 
 QString batchVersionText()
 {
-    QString error;
-    const auto info = platform::readFixedFileInfo(QCoreApplication::applicationFilePath(), &error);
-    if (!info)
-        throw platform::Error(error.toStdString());
-    return QStringLiteral("tessavane-batch ") + platform::productVersionText(*info);
+    return QStringLiteral("tessavane-batch " TESSAVANE_VERSION);
 }
 
 } // namespace batch
