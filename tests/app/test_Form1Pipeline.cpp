@@ -8,10 +8,17 @@
 #include "season/SeasonPass.h"
 #include "season/SnowNoise.h"
 
+#include "platform/Error.h"
+
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -371,6 +378,96 @@ TEST_F(PipelineTest, FailedSaveLeavesTheChosenFileAsItWas)
     ASSERT_EQ(errors.size(), 2);
     EXPECT_TRUE(errors[1].contains(QStringLiteral("alpha.bmp"))) << errors[1].toStdString();
     EXPECT_EQ(readFile(chosen), QByteArray("an earlier texture"));
+}
+
+TEST_F(PipelineTest, AStopRequestEndsTheSetAfterTheTextureInHand)
+{
+    int asked = 0;
+    environment.stopRequested = [&asked] { return ++asked > 1; }; // once the first is done
+    form.reset();
+    makeForm();
+    form->Button3->click();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    const QStringList written =
+        QDir(path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(written.size(), 1) << written.join(' ').toStdString();
+    EXPECT_TRUE(written.first().endsWith(QStringLiteral("wi.bmp")));
+    EXPECT_FALSE(decodeColour(path(QStringLiteral("out/")) + written.first()).isEmpty());
+}
+
+TEST_F(PipelineTest, ReplacingAFileAsksWithItsNameAsWritten)
+{
+    clickEntry(0);
+    const QString chosen = path(QStringLiteral("out/<b>bold x.bmp"));
+    QFile existing(chosen);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("an earlier texture");
+    existing.close();
+    form->save.execute = executeFileDialog;
+
+    // The dialog is given the existing name; the question is answered "No", and the dialog,
+    // shown again, is cancelled.
+    int dialogs = 0;
+    QStringList questions;
+    QList<Qt::TextFormat> formats;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            questions << (label ? label->text() : box->text());
+            formats << (label ? label->textFormat() : box->textFormat());
+            box->button(QMessageBox::No)->click();
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            if (dialogs++ == 0) {
+                dialog->selectFile(chosen);
+                dialog->accept();
+            } else {
+                dialog->reject();
+            }
+        }
+    });
+    driver.start(50);
+    form->Image2DblClick(form->Image2);
+    driver.stop();
+
+    EXPECT_EQ(dialogs, 2);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(formats.first(), Qt::PlainText);
+    EXPECT_TRUE(questions.first().startsWith(QStringLiteral("<b>bold x.bmp already exists.")))
+        << questions.first().toStdString();
+    EXPECT_EQ(readFile(chosen), QByteArray("an earlier texture"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(PipelineTest, OpeningATextureShowsItsFolderWithItSelectedAndPreviewed)
+{
+    form->DirectoryListBox1->setDirectory(path(QStringLiteral("out")));
+    form->openPath(source + QLatin1Char('/') +
+                   QDir(source).entryList({QStringLiteral("*su.bmp")}, QDir::Files, QDir::Name)[1]);
+    EXPECT_EQ(form->DirectoryListBox1->Directory(), source);
+    EXPECT_EQ(form->FileListBox1->selectedIndex(), 1);
+    EXPECT_FALSE(form->Image1->pixmap().isNull());
+    EXPECT_FALSE(form->Image2->pixmap().isNull());
+    EXPECT_TRUE(QFile::exists(work("tempf.bmp")));
+
+    // A folder becomes the source folder.
+    form->openPath(path(QStringLiteral("out")));
+    EXPECT_EQ(form->DirectoryListBox1->Directory(), path(QStringLiteral("out")));
+
+    // Anything else is refused, naming it.
+    QFile other(path(QStringLiteral("out/notes.bmp")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    for (const QString &refused :
+         {path(QStringLiteral("out/notes.bmp")), path(QStringLiteral("out/gone.bmp"))}) {
+        try {
+            form->openPath(refused);
+            ADD_FAILURE() << "opened " << refused.toStdString();
+        } catch (const platform::Error &error) {
+            EXPECT_TRUE(QString::fromUtf8(error.what()).contains(refused)) << error.what();
+        }
+    }
 }
 
 TEST_F(PipelineTest, SaveInTheRootFolderKeepsItsSeparator)
