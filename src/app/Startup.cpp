@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
