@@ -115,7 +115,7 @@ QString currentFolder()
     return folder ? decodeFileName(folder.get()) : QString();
 }
 
-QString executableFolder()
+QString executablePath()
 {
     // Qt's own application path decodes the link's bytes as UTF-8 and loses any other byte.
     QByteArray target(256, Qt::Uninitialized);
@@ -125,14 +125,19 @@ QString executableFolder()
             return QString();
         if (length < target.size()) {
             target.truncate(length);
-            break;
+            return decodeFileName(target);
         }
         target.resize(target.size() * 2);
     }
-    const qsizetype slash = target.lastIndexOf('/');
+}
+
+QString executableFolder()
+{
+    const QString path = executablePath();
+    const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0)
         return QString();
-    return decodeFileName(slash == 0 ? QByteArrayView("/") : QByteArrayView(target).first(slash));
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 } // namespace platform

@@ -29,6 +29,9 @@ QString displayFileName(QStringView name);
 // folder, for instance).
 QString currentFolder();
 
+// The running executable's full path, by its bytes; empty when the system cannot say.
+QString executablePath();
+
 // The folder of the running executable, by its bytes, without a trailing "/"; empty when the
 // system cannot say.
 QString executableFolder();
