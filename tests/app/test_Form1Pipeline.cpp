@@ -70,6 +70,16 @@ class PipelineTest : public FormFixture
         return readFile(QString::fromUtf8(bmp));
     }
 
+    // An earlier texture at relative, which a save must replace only when told to.
+    QString earlierTexture(const char *relative)
+    {
+        const QString chosen = path(QLatin1String(relative));
+        QFile existing(chosen);
+        EXPECT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("an earlier texture");
+        return chosen;
+    }
+
     static QByteArray readFile(const QString &name)
     {
         QFile file(name);
@@ -362,11 +372,7 @@ TEST_F(PipelineTest, SavingAPreviewWritesThatSeason)
 TEST_F(PipelineTest, FailedSaveLeavesTheChosenFileAsItWas)
 {
     clickEntry(0);
-    const QString chosen = path(QStringLiteral("out/existing.bmp"));
-    QFile existing(chosen);
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("an earlier texture");
-    existing.close();
+    const QString chosen = earlierTexture("out/existing.bmp");
     form->save.execute = [&](SaveDialog &dialog) {
         dialog.fileName = chosen;
         return true;
@@ -398,11 +404,7 @@ TEST_F(PipelineTest, AStopRequestEndsTheSetAfterTheTextureInHand)
 TEST_F(PipelineTest, ReplacingAFileAsksWithItsNameAsWritten)
 {
     clickEntry(0);
-    const QString chosen = path(QStringLiteral("out/<b>bold x.bmp"));
-    QFile existing(chosen);
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("an earlier texture");
-    existing.close();
+    const QString chosen = earlierTexture("out/<b>bold x.bmp");
     form->save.execute = executeFileDialog;
 
     // The dialog is given the existing name; the question is answered "No", and the dialog,

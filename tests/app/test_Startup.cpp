@@ -65,14 +65,14 @@ TEST(CommandLine, VersionAndHelpPrintAndEndWithoutADisplay)
     EXPECT_NE(full.exitCode(), 0);
 }
 
-// A process id that no process has: a child that has ended and been waited for.
-pid_t deadProcessId()
+// The id of a process that has ended: a run killed mid-write.
+qint64 endedProcessId()
 {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"), {});
+    const qint64 id = ended.waitForStarted() ? ended.processId() : 0;
+    ended.waitForFinished();
+    return id;
 }
 
 // Starts program in folder by their bytes (QProcess would pass names as UTF-8 and lose the
@@ -125,7 +125,7 @@ TEST(StopSignal, SavesTheSettingsAndEndsAProgramInAFolderThatIsNotUtf8)
     const std::string tile = "030123210321200su.bmp";
     fs::copy_file(fs::path(TESSAVANE_SOURCE_DIR) / "samples" / tile, start / tile);
     std::ofstream(start / "tempw.bmp") << "the user's own file";
-    const fs::path stale = program / (".kovar-" + std::to_string(deadProcessId()) + "-1.tmp");
+    const fs::path stale = program / (".kovar-" + std::to_string(endedProcessId()) + "-1.tmp");
     std::ofstream(stale) << "left by a killed run";
 
     const std::vector<std::string> environment = {"HOME=" + (root / "home").string(),
