@@ -47,6 +47,12 @@ std::filesystem::path toPath(const QString &path)
     return platform::toNativePath(path);
 }
 
+// The inverse of toPath(): a path's bytes held in a QString.
+QString fromPath(const std::filesystem::path &path)
+{
+    return platform::decodeFileName(path.native());
+}
+
 using controls::handler;
 using settings::StoredSettings;
 
@@ -380,7 +386,7 @@ void TForm1::ViewClick()
     try {
         season::forTexture(toPath(texture), [&] {
             season::convertToWorkingFiles(m_work, toPath(texture));
-            Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
+            Image1->LoadFromFile(fromPath(m_work.colour()));
             Button2Click();
             Button6Click();
         });
@@ -402,14 +408,14 @@ void TForm1::Button2Click()
 {
     const int threshold = season::truncateAdjustment(NumEdit1->Number());
     season::runWinterPass(m_work.colour(), m_work.winter(), threshold, season::processSnowNoise());
-    Image2->LoadFromFile(QString::fromStdString(m_work.winter().string()));
+    Image2->LoadFromFile(fromPath(m_work.winter()));
 }
 
 void TForm1::Button6Click()
 {
     const int amount = season::truncateAdjustment(NumEdit2->Number());
     season::runFallPass(m_work.colour(), m_work.fall(), amount);
-    Image3->LoadFromFile(QString::fromStdString(m_work.fall().string()));
+    Image3->LoadFromFile(fromPath(m_work.fall()));
 }
 
 TImage *TForm1::seasonImage(season::Season season) const

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <chrono>
@@ -119,6 +120,12 @@ TEST(StopSignal, SavesTheSettingsAndEndsAProgramInAFolderThatIsNotUtf8)
     const fs::path start = root / "tiles\xff";
     fs::create_directories(program);
     fs::create_directories(start);
+    // QTemporaryDir would remove the folders by names that lose their bytes.
+    const auto remove = qScopeGuard([&] {
+        std::error_code ignored;
+        fs::remove_all(program, ignored);
+        fs::remove_all(start, ignored);
+    });
     const fs::path built = TESSAVANE_WINDOW_PROGRAM;
     fs::copy_file(built, program / "Tessavane");
     fs::copy_file(built.parent_path() / "libkovar.so", program / "libkovar.so");
