@@ -378,9 +378,7 @@ TEST_F(BatchCommand, HelpPrintsUsageAndSucceeds)
 TEST_F(BatchCommand, VersionPrintsTheProjectVersionAndSucceeds)
 {
     // The version the package, the manual pages and the metainfo carry.
-    const std::string version = std::to_string(TESSAVANE_VERSION_MAJOR) + "." +
-                                std::to_string(TESSAVANE_VERSION_MINOR) + "." +
-                                std::to_string(TESSAVANE_VERSION_PATCH);
+    const std::string version = TESSAVANE_VERSION;
     for (const QStringList &arguments :
          {QStringList{"--version"}, QStringList{"fall", "--version"}}) {
         const Outcome r = run(arguments);
