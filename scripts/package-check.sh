@@ -69,7 +69,6 @@ version=$(dpkg-deb -f "$deb" Version)
 # Runs tessavane-batch from folder $1 on the samples and checks every texture was written.
 check_batch() {
     local bin=$1 out=$scratch/out-$2
-    local version
     local printed
     printed=$("$bin/tessavane-batch" --version)
     echo "$printed"
@@ -102,6 +101,7 @@ check_about() {
 start_display() {
     local auth=$scratch/xauth fifo=$scratch/displayfd cookie number=""
     cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    : >"$auth"
     xauth -q -f "$auth" add :0 . "$cookie" # the server takes every cookie of the file
     mkfifo "$fifo"
     Xvfb -displayfd 3 -auth "$auth" -nolisten tcp -screen 0 1024x768x24 3>"$fifo" 2>"$scratch/xvfb.log" &
