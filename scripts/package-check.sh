@@ -15,7 +15,8 @@ as_root=()
 [ "$(id -u)" -ne 0 ] && as_root=(sudo)
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+xvfb_pid=""
+trap '[ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "package check: $*" >&2; exit 1; }
@@ -37,8 +38,11 @@ dpkg-deb -c "$deb"
 step "install in a scratch prefix"
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix"
-id=com.example.kestrava.Tessavane
-for f in bin/Tessavane bin/tessavane-batch lib/tessavane/libkovar.so share/applications/$id.desktop \
+id=$(sed -n 's/^set(TESSAVANE_APP_ID "\(.*\)")$/\1/p' CMakeLists.txt)
+library=$(cd "$prefix" && find lib -name libkovar.so)
+[ -n "$library" ] || fail "cmake --install did not install libkovar.so"
+echo "conversion library: $library"
+for f in bin/Tessavane bin/tessavane-batch share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/man/man1/tessavane-batch.1.gz \
          share/icons/hicolor/scalable/apps/$id.svg; do
     [ -f "$prefix/$f" ] || fail "cmake --install did not install $f"
@@ -57,16 +61,21 @@ for page in "$prefix"/share/man/man1/*.1.gz; do
     [ -z "$warnings" ] || fail "man -l $(basename "$page"): $warnings"
     echo "man --warnings -l $(basename "$page"): no warnings"
 done
-lintian --fail-on error --info "$deb"
-echo "lintian: no errors"
+# Errors and warnings fail; what lintian still says (information, pedantic) is shown.
+lintian --fail-on error,warning --info --display-level '>=pedantic' "$deb"
+echo "lintian: no errors, no warnings"
+version=$(dpkg-deb -f "$deb" Version)
 
 # Runs tessavane-batch from folder $1 on the samples and checks every texture was written.
 check_batch() {
     local bin=$1 out=$scratch/out-$2
-    local version
-    version=$("$bin/tessavane-batch" --version)
-    echo "$version"
-    [[ $version =~ ^tessavane-batch\ [0-9]+\.00\.[0-9]+$ ]] || fail "unexpected --version: $version"
+    local printed
+    printed=$("$bin/tessavane-batch" --version)
+    echo "$printed"
+    [ "$printed" = "tessavane-batch $version" ] || fail "tessavane-batch --version: $printed, the package: $version"
+    # The window's program answers without a display.
+    printed=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/Tessavane" --version)
+    [ "$printed" = "Tessavane $version" ] || fail "Tessavane --version: $printed, the package: $version"
     mkdir -p "$out"
     "$bin/tessavane-batch" winter --snow 70 samples "$out"
     "$bin/tessavane-batch" fall --fall 12 samples "$out"
@@ -86,19 +95,38 @@ check_about() {
     echo "$rows" | grep -Eq '^kovar\.dll    -   [0-9]+\.00\.[0-9]+$' || fail "About dialog in $1 does not report the library's version: $rows"
 }
 
-# Starts Tessavane from folder $1 under a virtual X display with a private home; waits for
-# its window, selects the first sample texture (the working files must go to the cache, never
-# into the program's folder), closes the window and expects exit code 0.
+# Starts a virtual X server on a display it picks itself (-displayfd: no race with other
+# servers starting at the same moment), with an authority file of its own; sets DISPLAY and
+# XAUTHORITY for the programs started after it.
+start_display() {
+    local auth=$scratch/xauth fifo=$scratch/displayfd cookie number=""
+    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    : >"$auth"
+    xauth -q -f "$auth" add :0 . "$cookie" # the server takes every cookie of the file
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -auth "$auth" -nolisten tcp -screen 0 1024x768x24 3>"$fifo" 2>"$scratch/xvfb.log" &
+    xvfb_pid=$!
+    read -r -t 60 number <"$fifo" || true
+    [ -n "$number" ] || fail "the virtual X server did not start: $(cat "$scratch/xvfb.log")"
+    xauth -q -f "$auth" add ":$number" . "$cookie"
+    export DISPLAY=:$number XAUTHORITY=$auth
+    echo "virtual X display :$number"
+}
+
+# Starts Tessavane from folder $1 on the virtual display with a private home, opening the
+# first sample texture (the working files must go to the cache, never into the program's
+# folder); waits for its preview, closes the window and expects exit code 0.
 check_window() {
-    local bin=$1 home=$scratch/home-$2
+    local bin=$1 home=$scratch/home-$2 tile
+    tile=$(cd samples && ls ???????????????su.bmp | head -n 1)
     mkdir -p "$home"
     local before
     before=$(ls -A "$bin")
-    HOME=$home XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    (
         set -u
-        cd "$2"
-        "$1/Tessavane" &
+        export HOME=$home XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache
+        cd "$root/samples"
+        "$bin/Tessavane" "$tile" &
         app=$!
         window=""
         for _ in $(seq 100); do
@@ -109,16 +137,14 @@ check_window() {
         done
         [ -n "$window" ] || { echo "no Tessavane window after 20 s" >&2; kill $app; exit 1; }
         echo "window $window: $(xdotool getwindowname "$window"), class $(xprop -id "$window" WM_CLASS | cut -d= -f2)"
-        sleep 1
-        # The first texture of the file list (client position 8+20, 144+6): a preview writes
-        # the working files.
-        xdotool mousemove --window "$window" 28 150 click 1
-        for _ in $(seq 50); do
+        # The texture named on the command line is previewed: the working files appear.
+        for _ in $(seq 100); do
             [ -f "$XDG_CACHE_HOME/tessavane/tempf.bmp" ] && break
             sleep 0.2
         done
+        [ -f "$XDG_CACHE_HOME/tessavane/tempf.bmp" ] || { echo "no preview of $tile" >&2; kill $app; exit 1; }
         # The close button of a window manager: WM_DELETE_WINDOW (there is no manager here).
-        python3 "$3/scripts/x11-close-window.py" "$window"
+        python3 "$root/scripts/x11-close-window.py" "$window"
         for _ in $(seq 100); do
             kill -0 $app 2>/dev/null || break
             sleep 0.1
@@ -128,10 +154,15 @@ check_window() {
         status=$?
         echo "Tessavane exit code: $status"
         exit $status
-    ' _ "$bin" "$root/samples" "$root" || fail "the installed Tessavane in $bin did not run and end with exit code 0"
+    ) || fail "the installed Tessavane in $bin did not run and end with exit code 0"
     [ -f "$home/cache/tessavane/main.bmp" ] || fail "no working files in \$XDG_CACHE_HOME/tessavane"
     [ "$(ls -A "$bin")" = "$before" ] || fail "Tessavane wrote into its program folder $bin"
+    [ -d "$home/Pictures/Tessavane" ] || fail "the default destination ~/Pictures/Tessavane was not made"
+    grep -q 'Pictures/Tessavane' <(iconv -f UTF-16LE -t UTF-8 "$home/config/KT/user.reg" 2>/dev/null || cat "$home/config/KT/user.reg") ||
+        fail "the stored destination is not ~/Pictures/Tessavane"
 }
+
+start_display
 
 step "run from the scratch prefix"
 (cd "$scratch" && "$prefix/bin/tessavane-batch" --help >/dev/null) # runs from any folder

@@ -4,6 +4,7 @@
 #include "about/AppIcon.h"
 #include "about/SupportLibraries.h"
 #include "controls/ExeButtn.h"
+#include "controls/FormSupport.h"
 #include "controls/mbutton.h"
 #include "platform/AppTitle.h"
 #include "platform/ErrorSink.h"
@@ -60,23 +61,13 @@ const char *const legalText = "Tessavane is copyright Kestrava.\n"
                               "The program comes as it is,\n"
                               "without warranty of any kind.";
 
-// A font family where installed, else the system's font of that kind; 11 pixels high.
-QFont layoutFont(const QString &family, QFontDatabase::SystemFont fallback)
-{
-    QFont font = QFontDatabase::families().contains(family) ? QFont(family)
-                                                            : QFontDatabase::systemFont(fallback);
-    font.setPixelSize(11);
-    return font;
-}
-
 // The dialog's font. The layout's fixed label sizes were made for "MS Sans Serif"; the
 // common desktop sans-serif fonts are wider, so without it the system font is used in its
 // semi-condensed width, where the labels' texts still fit.
 QFont dialogFont()
 {
-    const QString family = QStringLiteral("MS Sans Serif");
-    QFont font = layoutFont(family, QFontDatabase::GeneralFont);
-    if (!QFontDatabase::families().contains(family))
+    QFont font = controls::layoutFont();
+    if (!controls::hasFontFamily(QStringLiteral("MS Sans Serif")))
         font.setStretch(QFont::SemiCondensed);
     return font;
 }
@@ -212,7 +203,7 @@ void TAboutForm::createControls()
     place(Label11, 8, 8, 217, 41);
     ListBox1 = new QListWidget(TabSheet4);
     place(ListBox1, 8, 56, 217, 113);
-    QFont fixed = layoutFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont);
+    QFont fixed = controls::layoutFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont);
     fixed.setFixedPitch(true);
     fixed.setStyleHint(QFont::TypeWriter);
     ListBox1->setFont(fixed);
@@ -254,6 +245,7 @@ void TAboutForm::createControls()
     MButton1->setParentColor(true);
     Button1 = new QPushButton(QStringLiteral("Close"), this);
     place(Button1, 296, 240, 105, 25);
+    controls::pressOnEnter(Button1);
     MButton1->raise();
     Button1->raise();
 
@@ -288,15 +280,13 @@ void TAboutForm::createControls()
 
 void TAboutForm::wireEvents()
 {
-    auto handler = [this](void (TAboutForm::*method)()) {
-        return [this, method] { platform::guarded([&] { (this->*method)(); }); };
-    };
+    using controls::handler;
     connect(ListBox1, &QListWidget::itemSelectionChanged, this,
-            handler(&TAboutForm::ListBox1Click));
-    connect(Button1, &QPushButton::clicked, this, handler(&TAboutForm::Button1Click));
-    connect(MButton3, &TMButton::OnClick, this, handler(&TAboutForm::Button2Click));
-    connect(MButton4, &TMButton::OnClick, this, handler(&TAboutForm::Button2Click));
-    connect(MButton2, &TMButton::OnClick, this, handler(&TAboutForm::MButton2Click));
+            handler([this] { ListBox1Click(); }));
+    connect(Button1, &QPushButton::clicked, this, handler([this] { Button1Click(); }));
+    connect(MButton3, &TMButton::OnClick, this, handler([this] { Button2Click(); }));
+    connect(MButton4, &TMButton::OnClick, this, handler([this] { Button2Click(); }));
+    connect(MButton2, &TMButton::OnClick, this, handler([this] { MButton2Click(); }));
 }
 
 void TAboutForm::showEvent(QShowEvent *event)

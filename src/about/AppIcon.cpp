@@ -13,4 +13,9 @@ QIcon applicationIcon()
     return icon;
 }
 
+QIcon windowIcon()
+{
+    return QIcon(QStringLiteral(":/about/windowicon.png"));
+}
+
 } // namespace about

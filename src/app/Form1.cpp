@@ -5,6 +5,7 @@
 #include "controls/DirectoryListBox.h"
 #include "controls/DriveComboBox.h"
 #include "controls/FileListBox.h"
+#include "controls/FormSupport.h"
 #include "controls/Image.h"
 #include "controls/NumEdit.h"
 #include "controls/UpDown.h"
@@ -12,12 +13,12 @@
 #include "platform/ErrorSink.h"
 #include "platform/FileNames.h"
 #include "platform/Fs2004Locator.h"
-#include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
 #include "season/ConversionSteps.h"
 #include "season/SeasonNaming.h"
 #include "season/SeasonPass.h"
 #include "season/SnowNoise.h"
+#include "settings/StoredSettings.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,10 +26,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -37,8 +37,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Frostane");
-const QString kSummerMask = QStringLiteral("???????????????su.bmp");
 const QString kHelpText = QStringLiteral(
     "Program for creating variably 'seasoned' textures from photoreal textures in FS2004\n\n"
     "Double-click a season image to save individually\n\n"
@@ -49,29 +47,39 @@ std::filesystem::path toPath(const QString &path)
     return platform::toNativePath(path);
 }
 
-// "MS Sans Serif" at 8 points where it is installed, else the system's sans-serif.
-QFont layoutFont()
+// The inverse of toPath(): a path's bytes held in a QString.
+QString fromPath(const std::filesystem::path &path)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (QFontInfo(font).family() != font.family())
-        font = QFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
-    font.setPointSize(8);
-    return font;
+    return platform::decodeFileName(path.native());
 }
 
-// Runs a handler so that its failure is shown by the one error handler and never unwinds
-// through Qt's event delivery.
-template <class F> auto handler(F f)
+using controls::handler;
+using settings::StoredSettings;
+
+} // namespace
+
+std::unique_ptr<QMessageBox> makeOverwriteQuestion(const QString &path, const QString &title,
+                                                   QWidget *parent)
 {
-    return [f] { platform::guarded(f); };
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Warning, title,
+        QStringLiteral("%1 already exists.\nDo you want to replace it?")
+            .arg(platform::displayFileName(path.mid(slash + 1))),
+        QMessageBox::Yes | QMessageBox::No, parent);
+    // File names may look like markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::No);
+    return box;
 }
 
-// The real save dialog, configured from the window's settings.
 bool executeFileDialog(SaveDialog &dialog)
 {
     QFileDialog box;
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
+    // The toolkit's own question reads the name as markup; the dialog asks its own.
+    box.setOption(QFileDialog::DontConfirmOverwrite);
     // "Windows Bitmap|*.bmp" pairs a description with its pattern.
     const QStringList parts = dialog.filter.split(QLatin1Char('|'));
     QStringList filters;
@@ -83,13 +91,20 @@ bool executeFileDialog(SaveDialog &dialog)
         box.setDirectory(dialog.initialDir);
     if (!dialog.fileName.isEmpty())
         box.selectFile(dialog.fileName);
-    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-        return false;
-    dialog.fileName = box.selectedFiles().constFirst();
-    return true;
+    for (;;) {
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+            return false;
+        const QString chosen = box.selectedFiles().constFirst();
+        std::error_code ignored;
+        if (!std::filesystem::exists(platform::toNativePath(chosen), ignored) ||
+            makeOverwriteQuestion(chosen, box.windowTitle(), &box)->exec() == QMessageBox::Yes) {
+            dialog.fileName = chosen;
+            return true;
+        }
+        // "No" goes back to the dialog, with the name still chosen.
+        box.selectFile(chosen);
+    }
 }
-
-} // namespace
 
 TForm1::TForm1(const FormEnvironment &environment, QWidget *parent) : QWidget(parent)
 {
@@ -107,8 +122,8 @@ void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Tessavane for FS2004 photo textures"));
     setFixedSize(725, 560);
-    setFont(layoutFont());
-    setWindowIcon(about::applicationIcon());
+    setFont(controls::layoutFont());
+    setWindowIcon(about::windowIcon());
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
@@ -142,13 +157,13 @@ void TForm1::createControls()
     NumEdit1->setObjectName(QStringLiteral("NumEdit1"));
     place(NumEdit1, 184, 296, 65, 21);
     NumEdit1->setNumber(105);
-    NumEdit1->setMax(255);
-    NumEdit1->setMin(-1000);
+    NumEdit1->setMax(StoredSettings::winter.highest);
+    NumEdit1->setMin(StoredSettings::winter.lowest);
     UpDown1 = new TUpDown(this);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
     place(UpDown1, 249, 296, 15, 21);
-    UpDown1->setMin(0);
-    UpDown1->setMax(255);
+    UpDown1->setMin(StoredSettings::winter.lowestStep);
+    UpDown1->setMax(StoredSettings::winter.highest);
     UpDown1->setPosition(105);
     UpDown1->setWrap(false);
 
@@ -163,13 +178,13 @@ void TForm1::createControls()
     NumEdit2->setObjectName(QStringLiteral("NumEdit2"));
     place(NumEdit2, 184, 328, 65, 21);
     NumEdit2->setNumber(10);
-    NumEdit2->setMax(25);
-    NumEdit2->setMin(-1000);
+    NumEdit2->setMax(StoredSettings::fall.highest);
+    NumEdit2->setMin(StoredSettings::fall.lowest);
     UpDown2 = new TUpDown(this);
     UpDown2->setObjectName(QStringLiteral("UpDown2"));
     place(UpDown2, 249, 328, 15, 21);
-    UpDown2->setMin(0);
-    UpDown2->setMax(25);
+    UpDown2->setMin(StoredSettings::fall.lowestStep);
+    UpDown2->setMax(StoredSettings::fall.highest);
     UpDown2->setPosition(10);
     UpDown2->setWrap(false);
 
@@ -182,7 +197,7 @@ void TForm1::createControls()
     FileListBox1 = new TFileListBox(this);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     place(FileListBox1, 8, 144, 169, 401);
-    FileListBox1->setMask(kSummerMask);
+    FileListBox1->setMask(StoredSettings::summerMask);
     FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
 
     View = new QPushButton(QStringLiteral("Refresh"), this);
@@ -212,6 +227,8 @@ void TForm1::createControls()
     place(about, 192, 520, 73, 25);
 
     addToolTips();
+    for (QPushButton *button : {Button3, Button5, View, about})
+        controls::pressOnEnter(button);
 
     // Links between the controls that need no handler.
     DriveComboBox1->setDirList(DirectoryListBox1);
@@ -307,10 +324,17 @@ void TForm1::constructionStep(const FormEnvironment &environment)
         sourceDefault = fs2004.textureFolder;
     }
 
-    m_store = std::make_unique<platform::SettingsStore>(environment.settingsFile);
-    const QString source = m_store->ReadString(kSection, QStringLiteral("Texture"), sourceDefault);
-    const QString destination =
-        m_store->ReadString(kSection, QStringLiteral("Texture1"), m_programFolder);
+    m_stopRequested = environment.stopRequested;
+    m_store = std::make_unique<StoredSettings>(environment.settingsFile);
+    const QString source = m_store->sourceFolder(sourceDefault);
+    const QString destinationDefault =
+        environment.destinationDefault.isEmpty() ? m_programFolder : environment.destinationDefault;
+    const QString destination = m_store->destinationFolder(destinationDefault);
+    // The default destination outside the program folder is made when it is first used.
+    if (destination == destinationDefault) {
+        std::error_code ignored;
+        std::filesystem::create_directories(toPath(destination), ignored);
+    }
 
     // A stored folder that can no longer be entered leaves the lists where they started.
     try {
@@ -319,21 +343,19 @@ void TForm1::constructionStep(const FormEnvironment &environment)
     } catch (const platform::Error &) {
     }
 
-    NumEdit1->setNumber(
-        m_store->ReadInteger(kSection, QStringLiteral("Winter"), season::defaultSnowThreshold));
-    NumEdit2->setNumber(
-        m_store->ReadInteger(kSection, QStringLiteral("Fall"), season::defaultFallAmount));
+    NumEdit1->setNumber(m_store->adjustment(StoredSettings::winter));
+    NumEdit2->setNumber(m_store->adjustment(StoredSettings::fall));
 }
 
 void TForm1::FormClose()
 {
     if (m_store) {
-        m_store->WriteString(kSection, QStringLiteral("Texture"), DirectoryListBox1->Directory());
-        m_store->WriteString(kSection, QStringLiteral("Texture1"), DirectoryListBox2->Directory());
-        m_store->WriteInteger(kSection, QStringLiteral("Winter"),
-                              season::truncateAdjustment(NumEdit1->Number()));
-        m_store->WriteInteger(kSection, QStringLiteral("Fall"),
-                              season::truncateAdjustment(NumEdit2->Number()));
+        m_store->setSourceFolder(DirectoryListBox1->Directory());
+        m_store->setDestinationFolder(DirectoryListBox2->Directory());
+        m_store->setAdjustment(StoredSettings::winter,
+                               season::truncateAdjustment(NumEdit1->Number()));
+        m_store->setAdjustment(StoredSettings::fall,
+                               season::truncateAdjustment(NumEdit2->Number()));
         m_store->release();
         m_store.reset();
     }
@@ -364,7 +386,7 @@ void TForm1::ViewClick()
     try {
         season::forTexture(toPath(texture), [&] {
             season::convertToWorkingFiles(m_work, toPath(texture));
-            Image1->LoadFromFile(QString::fromStdString(m_work.colour().string()));
+            Image1->LoadFromFile(fromPath(m_work.colour()));
             Button2Click();
             Button6Click();
         });
@@ -386,14 +408,14 @@ void TForm1::Button2Click()
 {
     const int threshold = season::truncateAdjustment(NumEdit1->Number());
     season::runWinterPass(m_work.colour(), m_work.winter(), threshold, season::processSnowNoise());
-    Image2->LoadFromFile(QString::fromStdString(m_work.winter().string()));
+    Image2->LoadFromFile(fromPath(m_work.winter()));
 }
 
 void TForm1::Button6Click()
 {
     const int amount = season::truncateAdjustment(NumEdit2->Number());
     season::runFallPass(m_work.colour(), m_work.fall(), amount);
-    Image3->LoadFromFile(QString::fromStdString(m_work.fall().string()));
+    Image3->LoadFromFile(fromPath(m_work.fall()));
 }
 
 TImage *TForm1::seasonImage(season::Season season) const
@@ -421,6 +443,9 @@ void TForm1::makeTextureSet(season::Season season)
     });
 
     for (int i = 0; i < FileListBox1->count(); ++i) {
+        // A stop request ends the set between two textures: the one in hand is finished.
+        if (m_stopRequested && m_stopRequested())
+            break;
         FileListBox1->selectItem(i);
         const QString name = FileListBox1->item(i)->text();
         FileListBox1Change();
@@ -471,6 +496,37 @@ void TForm1::Image2DblClick(QObject *Sender)
                                    std::filesystem::copy_options::none, ignored);
         season::writeSeasonTexture(m_work, season::Season::Fall, toPath(chosen));
     }
+}
+
+void TForm1::openPath(const QString &path)
+{
+    const std::filesystem::path native = toPath(path);
+    std::error_code error;
+    const auto status = std::filesystem::status(native, error);
+    const auto refuse = [&](const QString &reason) {
+        return platform::Error(QStringLiteral("Cannot open \"%1\": %2")
+                                   .arg(platform::displayFileName(path), reason)
+                                   .toStdString());
+    };
+    if (error)
+        throw refuse(QString::fromStdString(error.message()));
+    if (std::filesystem::is_directory(status)) {
+        DirectoryListBox1->setDirectory(path);
+        return;
+    }
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash == 0 ? QStringLiteral("/") : path.left(slash);
+    const QString name = path.mid(slash + 1);
+    DirectoryListBox1->setDirectory(folder);
+    for (int i = 0; i < FileListBox1->count(); ++i) {
+        if (FileListBox1->item(i)->text() == name) {
+            FileListBox1->selectItem(i);
+            FileListBox1Change();
+            return;
+        }
+    }
+    throw refuse(QStringLiteral("not a summer texture (a name of 15 characters followed by "
+                                "\"su.bmp\")"));
 }
 
 void TForm1::DirectoryListBox2Change()

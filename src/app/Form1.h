@@ -14,6 +14,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class TAboutForm;
 class TDirectoryListBox;
@@ -23,18 +24,21 @@ class TImage;
 class TNumEdit;
 class TUpDown;
 
-namespace platform {
-class SettingsStore;
+namespace settings {
+class StoredSettings;
 }
 
 // Where the window keeps its files and finds its settings; tests point these at temporary
 // folders.
 struct FormEnvironment
 {
-    QString programFolder;      // working files and the default destination; ends in "/"
+    QString programFolder;      // the working files; ends in "/"
+    QString destinationDefault; // texture sets when none is stored; empty: the program folder
     QString settingsFile;       // the per-user settings store
     QString winePrefix;         // where FS2004 is looked for
     std::function<void()> beep; // signals a missing FS2004 installation
+    // Polled before each texture of a set: true stops the set there (a stop signal).
+    std::function<bool()> stopRequested;
 };
 
 // The save-file dialog of the single save: its settings, and the call that shows it.
@@ -48,6 +52,14 @@ struct SaveDialog
     // chosen path. Tests replace it.
     std::function<bool(SaveDialog &)> execute;
 };
+
+// The toolkit's save dialog, with the window's own question before an existing file is
+// replaced.
+bool executeFileDialog(SaveDialog &dialog);
+
+// The question asked before an existing file is replaced: its name as written, "No" first.
+std::unique_ptr<QMessageBox> makeOverwriteQuestion(const QString &path, const QString &title,
+                                                   QWidget *parent = nullptr);
 
 class TForm1 : public QWidget
 {
@@ -70,6 +82,11 @@ class TForm1 : public QWidget
     void DirectoryListBox2Change();
     void aboutClick();
     void FormClose();
+
+    // Opens what the command line names: a folder becomes the source folder; a summer
+    // texture's folder becomes the source folder and the texture is selected and previewed.
+    // Throws platform::Error naming the path when it is neither.
+    void openPath(const QString &path);
 
     QString destinationFolder() const { return m_destinationFolder; }
     const season::WorkingFiles &workingFiles() const { return m_work; }
@@ -118,5 +135,6 @@ class TForm1 : public QWidget
     QString m_programFolder;
     QString m_destinationFolder;
     season::WorkingFiles m_work;
-    std::unique_ptr<platform::SettingsStore> m_store;
+    std::unique_ptr<settings::StoredSettings> m_store;
+    std::function<bool()> m_stopRequested;
 };

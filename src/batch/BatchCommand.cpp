@@ -5,12 +5,13 @@
 #include "batch/PreviewCommand.h"
 #include "batch/Progress.h"
 #include "batch/SetUpdate.h"
-#include "batch/StopRequest.h"
 #include "platform/FileMask.h"
 #include "platform/FileNames.h"
 #include "platform/SettingsStore.h"
+#include "platform/StopRequest.h"
 #include "season/Adjustment.h"
 #include "season/SeasonNaming.h"
+#include "settings/StoredSettings.h"
 #include "texset/Manifest.h"
 #include "texset/ShardPlan.h"
 #include "texset/StaleTemporaries.h"
@@ -32,8 +33,6 @@
 namespace batch {
 
 namespace {
-
-const QString summerMask = QStringLiteral("???????????????su.bmp");
 
 std::filesystem::path toPath(const QString &text)
 {
@@ -82,14 +81,10 @@ int adjustmentFor(const BatchOptions &options, season::Season season)
     if (given)
         return season::truncateAdjustment(*given);
 
-    const int fallback = winter ? season::defaultSnowThreshold : season::defaultFallAmount;
-    const int highest = winter ? season::highestSnowThreshold : season::highestFallAmount;
     try {
-        platform::SettingsStore store(platform::SettingsStore::defaultFilePath());
-        const int stored =
-            store.ReadInteger(QStringLiteral("Frostane"),
-                              winter ? QStringLiteral("Winter") : QStringLiteral("Fall"), fallback);
-        return std::clamp(stored, season::lowestAdjustment, highest);
+        settings::StoredSettings store(platform::SettingsStore::defaultFilePath());
+        return store.adjustmentInRange(winter ? settings::StoredSettings::winter
+                                              : settings::StoredSettings::fall);
     } catch (const platform::Error &e) {
         throw UsageError(std::string("cannot read the stored settings: ") + e.what());
     }
@@ -192,7 +187,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         set.seasons.push_back({season, adjustmentFor(options, season)});
     QStringList names;
     try {
-        names = platform::listMatchingFiles(options.source, summerMask);
+        names = platform::listMatchingFiles(options.source, settings::StoredSettings::summerMask);
     } catch (const platform::Error &e) {
         throw UsageError(e.what());
     }
@@ -238,7 +233,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         return SomeFailed;
     }
 
-    installStopHandler();
+    platform::installStopHandler();
     raiseOpenFileLimit();
     // What a run killed mid-write left behind; never the files of a run still going.
     texset::removeStaleTemporaries(toPath(options.destination));
@@ -299,7 +294,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
         if (update)
             update->begin();
         result = texset::makeTextureSet(range.end, tileAt, set, reportTile,
-                                        [] { return stopRequested(); });
+                                        [] { return platform::stopRequested(); });
         if (update)
             update->finish();
     } catch (const std::exception &e) {

@@ -1,10 +1,7 @@
 // The command line of tessavane-batch.
 #include "batch/BatchOptions.h"
 
-#include "platform/VersionInfo.h"
 #include "season/Adjustment.h"
-
-#include <QCoreApplication>
 
 #include <QCommandLineParser>
 
@@ -251,7 +248,7 @@ QString batchHelpText()
         "                 same as a whole new run; not with --shard\n"
         "  --dry-run      with --update: list what would be written and why\n"
         "  -h, --help     show this text\n"
-        "  --version      show the program's version (the one the About dialog shows)\n"
+        "  --version      show the program's version (the package's)\n"
         "\n"
         "preview writes one PNG of TILE's seasons side by side at 1:1 (summer, winter,\n"
         "fall, spring, hard winter), each labelled with its strength, water tinted blue;\n"
@@ -278,11 +275,7 @@ QString batchHelpText()
 
 QString batchVersionText()
 {
-    QString error;
-    const auto info = platform::readFixedFileInfo(QCoreApplication::applicationFilePath(), &error);
-    if (!info)
-        throw platform::Error(error.toStdString());
-    return QStringLiteral("tessavane-batch ") + platform::productVersionText(*info);
+    return QStringLiteral("tessavane-batch " TESSAVANE_VERSION);
 }
 
 } // namespace batch

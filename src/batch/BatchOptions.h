@@ -60,9 +60,8 @@ double parseAdjustment(const QString &option, const QString &text, int lowest, i
 // The text --help prints.
 QString batchHelpText();
 
-// The line --version prints: the program's name and the version of its own version block, as
-// the About dialog shows it ("tessavane-batch 1.00.0"). Throws platform::Error naming the
-// file when the block cannot be read.
+// The line --version prints: the program's name and the project's version, the one the
+// package, the manual pages and the metainfo carry ("tessavane-batch 1.0.0").
 QString batchVersionText();
 
 } // namespace batch

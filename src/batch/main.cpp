@@ -1,6 +1,6 @@
 // Entry point of tessavane-batch.
 #include "batch/BatchCommand.h"
-#include "batch/StopRequest.h"
+#include "platform/StopRequest.h"
 #include "platform/FileNames.h"
 
 #include <QCoreApplication>
@@ -35,6 +35,6 @@ int main(int argc, char **argv)
             arguments.push_back(platform::decodeFileName(QByteArrayView(argv[i])));
         status = batch::runBatchCommand(arguments, stdout, stderr);
     }
-    batch::endByStopSignal();
+    platform::endByStopSignal();
     return status;
 }

@@ -106,7 +106,11 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent) : QListWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentDelegate(this));
     try {
-        setDirectory(QDir::currentPath());
+        // By the folder's bytes: Qt's own current path loses those that are not UTF-8.
+        const QString start = platform::currentFolder();
+        if (start.isEmpty())
+            throw platform::Error("the working folder is gone");
+        setDirectory(start);
     } catch (const platform::Error &) {
         // A working folder that has gone away: start at the root instead.
         setDirectory(QStringLiteral("/"));

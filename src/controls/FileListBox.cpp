@@ -42,7 +42,8 @@ TFileListBox::TFileListBox(QWidget *parent) : QListWidget(parent)
             platform::guarded([&] { userSelected(); });
     });
 
-    const QString start = QDir::currentPath();
+    // By the folder's bytes: Qt's own current path loses those that are not UTF-8.
+    const QString start = platform::currentFolder();
     try {
         read(start, m_mask);
     } catch (const platform::Error &) {

@@ -1,11 +1,16 @@
 #include "controls/Image.h"
 
 #include "platform/Error.h"
+#include "platform/FileNames.h"
 
-#include <QFileInfo>
+#include <QBuffer>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPixmap>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 TImage::TImage(QWidget *parent) : QLabel(parent)
 {
@@ -18,13 +23,23 @@ TImage::TImage(QWidget *parent) : QLabel(parent)
 
 void TImage::LoadFromFile(const QString &path)
 {
-    QImageReader reader(path, "bmp");
-    const QImage image = reader.read();
+    // Read by the name's bytes, which the toolkit's own file names would lose when they are
+    // not UTF-8.
+    const std::filesystem::path native = platform::toNativePath(path);
+    std::ifstream file(native, std::ios::binary);
+    const std::string data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    QByteArray bytes = QByteArray::fromStdString(data);
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "bmp");
+    const QImage image = file ? reader.read() : QImage();
     if (image.isNull()) {
-        const QString reason = QFileInfo::exists(path) ? QStringLiteral("not a valid bitmap")
-                                                       : QStringLiteral("file not found");
-        throw platform::Error(
-            QStringLiteral("Cannot load picture \"%1\": %2").arg(path, reason).toStdString());
+        std::error_code ignored;
+        const QString reason = std::filesystem::exists(native, ignored)
+                                   ? QStringLiteral("not a valid bitmap")
+                                   : QStringLiteral("file not found");
+        throw platform::Error(QStringLiteral("Cannot load picture \"%1\": %2")
+                                  .arg(platform::displayFileName(path), reason)
+                                  .toStdString());
     }
     setPixmap(QPixmap::fromImage(image));
 }

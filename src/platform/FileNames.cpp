@@ -1,6 +1,10 @@
 // File names as the file system gives them (bytes) held losslessly in QString.
 #include "platform/FileNames.h"
 
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
 namespace platform {
 
 namespace {
@@ -103,6 +107,37 @@ QString displayFileName(QStringView name)
         c = byte >= 0xA0 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
     }
     return shown;
+}
+
+QString currentFolder()
+{
+    const std::unique_ptr<char, void (*)(void *)> folder(::getcwd(nullptr, 0), std::free);
+    return folder ? decodeFileName(folder.get()) : QString();
+}
+
+QString executablePath()
+{
+    // Qt's own application path decodes the link's bytes as UTF-8 and loses any other byte.
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", target.data(), target.size());
+        if (length < 0)
+            return QString();
+        if (length < target.size()) {
+            target.truncate(length);
+            return decodeFileName(target);
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+QString executableFolder()
+{
+    const QString path = executablePath();
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return QString();
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 } // namespace platform

@@ -25,4 +25,15 @@ std::filesystem::path toNativePath(QStringView name);
 // character it is in that encoding (a control byte as U+FFFD).
 QString displayFileName(QStringView name);
 
+// The process's working folder, by its bytes; empty when the system cannot say (a deleted
+// folder, for instance).
+QString currentFolder();
+
+// The running executable's full path, by its bytes; empty when the system cannot say.
+QString executablePath();
+
+// The folder of the running executable, by its bytes, without a trailing "/"; empty when the
+// system cannot say.
+QString executableFolder();
+
 } // namespace platform

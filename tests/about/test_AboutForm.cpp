@@ -370,6 +370,19 @@ TEST_F(AboutFormTest, ModalShowingsEndWithCancelAndCanBeRepeated)
     EXPECT_TRUE(opened.empty());
 }
 
+TEST_F(AboutFormTest, ReturnOrEnterOnTheFocusedCloseButtonClosesTheDialog)
+{
+    for (const auto &[key, modifiers] : {std::pair{Qt::Key_Return, Qt::NoModifier},
+                                         std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        QTimer::singleShot(0, &form, [&, key = key, modifiers = modifiers] {
+            form.Button1->setFocus();
+            QTest::keyClick(form.Button1, key, modifiers);
+        });
+        EXPECT_EQ(form.exec(), QDialog::Rejected);
+    }
+    EXPECT_TRUE(opened.empty());
+}
+
 struct AddressCase
 {
     const char *button;

@@ -2,6 +2,7 @@
 // window's own properties.
 #include "FormFixture.h"
 
+#include "about/AboutForm.h"
 #include "controls/DriveComboBox.h"
 #include "controls/NumEdit.h"
 #include "controls/UpDown.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QSet>
 #include <QTest>
 #include <QToolTip>
 
@@ -88,7 +90,8 @@ TEST_F(FormFixture, WindowHasFixedSizeCaptionAndHiddenConversionBox)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Tessavane for FS2004 photo textures"));
     EXPECT_EQ(window.size(), QSize(725, 560));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    EXPECT_EQ(window.font().pointSize(), 8);
+    // 8 points at 96 dots per inch, in pixels as the layout is.
+    EXPECT_EQ(window.font().pixelSize(), 11);
     EXPECT_FALSE(window.windowIcon().isNull());
     window.show();
     EXPECT_FALSE(window.HideAll->isVisible());
@@ -97,6 +100,42 @@ TEST_F(FormFixture, WindowHasFixedSizeCaptionAndHiddenConversionBox)
     EXPECT_EQ(window.FileListBox1->Mask(), QStringLiteral("???????????????su.bmp"));
     EXPECT_EQ(window.save.filter, QStringLiteral("Windows Bitmap|*.bmp"));
     EXPECT_EQ(window.save.defaultExt, QStringLiteral("bmp"));
+}
+
+TEST_F(FormFixture, TheWindowIconIs32PixelsInAtMost16Colours)
+{
+    TForm1 &window = makeForm();
+    const QIcon icon = window.windowIcon();
+    EXPECT_EQ(icon.availableSizes(), QList<QSize>({QSize(32, 32)}));
+    const QImage image =
+        icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(32, 32));
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0)
+                colours << image.pixel(x, y);
+    EXPECT_LE(colours.size(), 16);
+    EXPECT_GE(colours.size(), 3) << "a picture, not a plain square";
+}
+
+TEST_F(FormFixture, ReturnAndEnterPressTheFocusedButton)
+{
+    TForm1 &window = makeForm();
+    window.showAboutModal = [](TAboutForm &) {};
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (QPushButton *button : {window.Button3, window.Button5, window.View, window.about}) {
+        int pressed = 0;
+        const auto count = QObject::connect(button, &QPushButton::clicked, [&] { ++pressed; });
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(button, Qt::Key_Space);
+        QObject::disconnect(count);
+        EXPECT_EQ(pressed, 3) << button->objectName().toStdString();
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(FormFixture, ControlsWhoseMeaningIsNotObviousExplainThemselvesOnHover)

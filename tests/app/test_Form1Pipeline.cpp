@@ -8,12 +8,20 @@
 #include "season/SeasonPass.h"
 #include "season/SnowNoise.h"
 
+#include "platform/Error.h"
+
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -61,6 +69,16 @@ class PipelineTest : public FormFixture
             return {};
         }
         return readFile(QString::fromUtf8(bmp));
+    }
+
+    // An earlier texture at relative, which a save must replace only when told to.
+    QString earlierTexture(const char *relative)
+    {
+        const QString chosen = path(QLatin1String(relative));
+        QFile existing(chosen);
+        EXPECT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("an earlier texture");
+        return chosen;
     }
 
     static QByteArray readFile(const QString &name)
@@ -355,11 +373,7 @@ TEST_F(PipelineTest, SavingAPreviewWritesThatSeason)
 TEST_F(PipelineTest, FailedSaveLeavesTheChosenFileAsItWas)
 {
     clickEntry(0);
-    const QString chosen = path(QStringLiteral("out/existing.bmp"));
-    QFile existing(chosen);
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("an earlier texture");
-    existing.close();
+    const QString chosen = earlierTexture("out/existing.bmp");
     form->save.execute = [&](SaveDialog &dialog) {
         dialog.fileName = chosen;
         return true;
@@ -371,6 +385,105 @@ TEST_F(PipelineTest, FailedSaveLeavesTheChosenFileAsItWas)
     ASSERT_EQ(errors.size(), 2);
     EXPECT_TRUE(errors[1].contains(QStringLiteral("alpha.bmp"))) << errors[1].toStdString();
     EXPECT_EQ(readFile(chosen), QByteArray("an earlier texture"));
+}
+
+TEST_F(PipelineTest, AStopRequestEndsTheSetAfterTheTextureInHand)
+{
+    int asked = 0;
+    environment.stopRequested = [&asked] { return ++asked > 1; }; // once the first is done
+    form.reset();
+    makeForm();
+    form->Button3->click();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    const QStringList written =
+        QDir(path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(written.size(), 1) << written.join(' ').toStdString();
+    EXPECT_TRUE(written.first().endsWith(QStringLiteral("wi.bmp")));
+    EXPECT_FALSE(decodeColour(path(QStringLiteral("out/")) + written.first()).isEmpty());
+}
+
+TEST_F(PipelineTest, ReplacingAFileAsksWithItsNameAsWritten)
+{
+    clickEntry(0);
+    const QString chosen = earlierTexture("out/<b>bold x.bmp");
+    form->save.execute = executeFileDialog;
+    form->save.initialDir = path(QStringLiteral("out"));
+    form->save.fileName = chosen;
+
+    // The dialog opens on the existing name and is accepted; the question is answered "No",
+    // and the dialog, shown again, is cancelled. Each answer is given from the event loop,
+    // outside the driver's own tick, so that a box the answer opens is seen by the next tick.
+    bool shownAgain = false;
+    QStringList questions;
+    QList<Qt::TextFormat> formats;
+    QTimer driver;
+    bool answering = false; // an answer is on its way
+    const auto answer = [&answering](const std::function<void()> &action) {
+        answering = true;
+        QTimer::singleShot(0, [&answering, action] {
+            answering = false;
+            action();
+        });
+    };
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (answering)
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            questions << (label ? label->text() : box->text());
+            formats << (label ? label->textFormat() : box->textFormat());
+            answer([box] { box->button(QMessageBox::No)->click(); });
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            if (questions.isEmpty()) {
+                answer([dialog] { QMetaObject::invokeMethod(dialog, "accept"); });
+            } else {
+                shownAgain = true;
+                answer([dialog] { dialog->reject(); });
+            }
+        }
+    });
+    driver.start(50);
+    form->Image2DblClick(form->Image2);
+    driver.stop();
+
+    EXPECT_TRUE(shownAgain) << "\"No\" goes back to the dialog";
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(formats.first(), Qt::PlainText);
+    EXPECT_TRUE(questions.first().startsWith(QStringLiteral("<b>bold x.bmp already exists.")))
+        << questions.first().toStdString();
+    EXPECT_EQ(readFile(chosen), QByteArray("an earlier texture"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(PipelineTest, OpeningATextureShowsItsFolderWithItSelectedAndPreviewed)
+{
+    form->DirectoryListBox1->setDirectory(path(QStringLiteral("out")));
+    form->openPath(source + QLatin1Char('/') +
+                   QDir(source).entryList({QStringLiteral("*su.bmp")}, QDir::Files, QDir::Name)[1]);
+    EXPECT_EQ(form->DirectoryListBox1->Directory(), source);
+    EXPECT_EQ(form->FileListBox1->selectedIndex(), 1);
+    EXPECT_FALSE(form->Image1->pixmap().isNull());
+    EXPECT_FALSE(form->Image2->pixmap().isNull());
+    EXPECT_TRUE(QFile::exists(work("tempf.bmp")));
+
+    // A folder becomes the source folder.
+    form->openPath(path(QStringLiteral("out")));
+    EXPECT_EQ(form->DirectoryListBox1->Directory(), path(QStringLiteral("out")));
+
+    // Anything else is refused, naming it.
+    QFile other(path(QStringLiteral("out/notes.bmp")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    for (const QString &refused :
+         {path(QStringLiteral("out/notes.bmp")), path(QStringLiteral("out/gone.bmp"))}) {
+        try {
+            form->openPath(refused);
+            ADD_FAILURE() << "opened " << refused.toStdString();
+        } catch (const platform::Error &error) {
+            EXPECT_TRUE(QString::fromUtf8(error.what()).contains(refused)) << error.what();
+        }
+    }
 }
 
 TEST_F(PipelineTest, SaveInTheRootFolderKeepsItsSeparator)

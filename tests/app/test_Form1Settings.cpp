@@ -79,6 +79,16 @@ TEST_F(FormFixture, NoFs2004AndNoSettingsGiveTheDefaults)
     EXPECT_TRUE(errors.isEmpty());
 }
 
+TEST_F(FormFixture, ADefaultDestinationOutsideTheProgramFolderIsMadeOnFirstUse)
+{
+    environment.destinationDefault = path(QStringLiteral("Pictures/Tessavane"));
+    TForm1 &window = makeForm();
+    EXPECT_TRUE(QDir(environment.destinationDefault).exists());
+    EXPECT_EQ(window.DirectoryListBox2->Directory(), environment.destinationDefault);
+    EXPECT_EQ(window.destinationFolder(), environment.destinationDefault);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 TEST_F(FormFixture, Fs2004UnderWineGivesTheSourceFolder)
 {
     const QString texture = path(QStringLiteral("wine/drive_c/FS9/Scenery/World/texture"));

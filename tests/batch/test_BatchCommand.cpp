@@ -382,12 +382,10 @@ TEST_F(BatchCommand, HelpPrintsUsageAndSucceeds)
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(BatchCommand, VersionPrintsTheAboutDialogsVersionAndSucceeds)
+TEST_F(BatchCommand, VersionPrintsTheProjectVersionAndSucceeds)
 {
-    // The About dialog's form: major, ".00.", then patch and tweak as one 32-bit number.
-    const std::string version =
-        std::to_string(TESSAVANE_VERSION_MAJOR) + ".00." +
-        std::to_string((TESSAVANE_VERSION_PATCH << 16) | TESSAVANE_VERSION_TWEAK);
+    // The version the package, the manual pages and the metainfo carry.
+    const std::string version = TESSAVANE_VERSION;
     for (const QStringList &arguments :
          {QStringList{"--version"}, QStringList{"fall", "--version"}}) {
         const Outcome r = run(arguments);

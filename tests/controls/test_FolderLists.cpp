@@ -211,6 +211,25 @@ TEST_F(FolderTest, NamesThatAreNotUtf8AreShownLegiblyAndOpen)
     EXPECT_EQ(::access(platform::toNativePath(files.FileName()).c_str(), R_OK), 0);
 }
 
+TEST_F(FolderTest, ListsStartedInAWorkingFolderThatIsNotUtf8StartThere)
+{
+    const QByteArray folder = QFile::encodeName(path("B")) + "/t\xE9l\xFF";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const int fd =
+        ::open((folder + "/aaaaaaaaaaaaaaasu.bmp").constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString previous = QDir::currentPath();
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    TDirectoryListBox started;
+    TFileListBox startedFiles;
+    QDir::setCurrent(previous);
+    EXPECT_EQ(platform::encodeFileName(started.Directory()), folder);
+    EXPECT_EQ(platform::encodeFileName(startedFiles.Directory()), folder);
+    startedFiles.setMask(QStringLiteral("???????????????su.bmp"));
+    EXPECT_EQ(entries(startedFiles), QStringList{QStringLiteral("aaaaaaaaaaaaaaasu.bmp")});
+}
+
 TEST_F(FolderTest, FileListNotifiesForNewUserSelectionsAndReadings)
 {
     files.show();

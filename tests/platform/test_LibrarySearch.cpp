@@ -99,12 +99,13 @@ TEST(LibrarySearchFolders, ProgramThenLoaderPathThenSystemThenPathEachOnce)
 
 TEST_F(FindLibrary, AnInstalledProgramFindsItsLibraryInThePrivateFolder)
 {
-    // <prefix>/bin with the library in <prefix>/lib/tessavane, as "cmake --install" leaves it.
+    // <prefix>/bin with the library in its private folder (<prefix>/lib/tessavane, or
+    // <prefix>/lib/<triplet>/tessavane on a multiarch system), as "cmake --install" leaves it.
     const QString bin = folder("prefix/bin");
     QDir().mkpath(bin);
     EXPECT_FALSE(platform::isInstalledProgramFolder(bin)); // no library anywhere
     const QString privateFolder = platform::privateLibraryFolder(bin);
-    EXPECT_EQ(privateFolder, folder("prefix/lib/tessavane"));
+    EXPECT_EQ(privateFolder, folder("prefix/" TESSAVANE_PRIVATE_LIBDIR));
     touch(privateFolder + QStringLiteral("/libkovar.so"));
     EXPECT_TRUE(platform::isInstalledProgramFolder(bin));
     EXPECT_EQ(platform::findLibrary(QStringLiteral("kovar.dll"), {bin, privateFolder}),

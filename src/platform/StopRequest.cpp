@@ -1,29 +1,49 @@
 // Ctrl-C, termination requests, a closed terminal and a closed pipe, turned into a flag the
 // run checks between files.
-#include "batch/StopRequest.h"
+#include "platform/StopRequest.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <initializer_list>
+#include <unistd.h>
 
 #include <pthread.h>
 
-namespace batch {
+namespace platform {
 
 namespace {
 
 volatile std::sig_atomic_t stopFlag = 0;
+// The pipe whose read end stopDescriptor() hands out; the handler writes one byte to it.
+int wakeRead = -1;
+volatile std::sig_atomic_t wakeWrite = -1;
 
 extern "C" void onStopSignal(int signal)
 {
-    if (stopFlag == 0)
+    if (stopFlag == 0) {
         stopFlag = signal;
+        const int saved = errno;
+        if (wakeWrite >= 0) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(wakeWrite, &byte, 1);
+        }
+        errno = saved;
+    }
 }
 
 } // namespace
 
 void installStopHandler()
 {
+    if (wakeRead < 0) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+            wakeRead = ends[0];
+            wakeWrite = ends[1];
+        }
+    }
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -46,6 +66,11 @@ int stopSignal()
     return stopFlag;
 }
 
+int stopDescriptor()
+{
+    return wakeRead;
+}
+
 void endByStopSignal()
 {
     const int signal = stopFlag;
@@ -63,4 +88,4 @@ void endByStopSignal()
     std::raise(signal);
 }
 
-} // namespace batch
+} // namespace platform
