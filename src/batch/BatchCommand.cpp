@@ -10,6 +10,7 @@
 #include "platform/SettingsStore.h"
 #include "season/Adjustment.h"
 #include "season/SeasonNaming.h"
+#include "season/SeasonTable.h"
 #include "texset/StaleTemporaries.h"
 #include "texset/TextureSet.h"
 
@@ -56,33 +57,21 @@ void requireFolder(const QString &folder, const char *role, bool writable)
                              .toStdString());
 }
 
-// The strength of one season for the run. Winter and fall: the one given, else the one the
-// window stored (held to the range its edit box keeps), else the window's default, truncated
-// toward zero as the passes read it. Spring and hard winter, which the window does not make:
-// the one given, else their default.
+// The strength of one season for the run: the one given, else, for a season the window
+// makes, the one the window stored (held to the range its edit box keeps), else the season's
+// default; truncated toward zero as the passes read it.
 int adjustmentFor(const BatchOptions &options, season::Season season)
 {
-    using season::Season;
-    if (season == Season::Spring)
-        return options.spring ? season::truncateAdjustment(*options.spring)
-                              : season::defaultSpringAmount;
-    if (season == Season::HardWinter)
-        return options.hardSnow ? season::truncateAdjustment(*options.hardSnow)
-                                : season::defaultHardWinterThreshold;
-
-    const bool winter = season == Season::Winter;
-    const std::optional<double> &given = winter ? options.snow : options.fall;
-    if (given)
+    const season::SeasonRow &row = season::seasonRow(season);
+    if (const std::optional<double> &given = options.strength(season))
         return season::truncateAdjustment(*given);
-
-    const int fallback = winter ? season::defaultSnowThreshold : season::defaultFallAmount;
-    const int highest = winter ? season::highestSnowThreshold : season::highestFallAmount;
+    if (!row.storedKey)
+        return row.defaultStrength;
     try {
         platform::SettingsStore store(platform::SettingsStore::defaultFilePath());
-        const int stored =
-            store.ReadInteger(QStringLiteral("Frostane"),
-                              winter ? QStringLiteral("Winter") : QStringLiteral("Fall"), fallback);
-        return std::clamp(stored, season::lowestAdjustment, highest);
+        const int stored = store.ReadInteger(
+            QStringLiteral("Frostane"), QString::fromLatin1(row.storedKey), row.defaultStrength);
+        return std::clamp(stored, row.lowest, row.highest);
     } catch (const platform::Error &e) {
         throw UsageError(std::string("cannot read the stored settings: ") + e.what());
     }

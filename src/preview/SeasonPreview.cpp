@@ -7,6 +7,7 @@
 #include "platform/Error.h"
 #include "platform/FileNames.h"
 #include "season/PixelRules.h"
+#include "season/SeasonTable.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -33,30 +34,14 @@ std::vector<std::uint8_t> seasonPixels(const SummerTile &tile, const Panel &pane
     std::vector<std::uint8_t> bgr = tile.bgr;
     if (!panel.season)
         return bgr;
-    season::SnowNoise noise;
-    const std::size_t count = bgr.size() / 3;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint8_t *at = &bgr[3 * i];
-        const season::Pixel in{at[0], at[1], at[2]};
-        season::Pixel out = in;
-        switch (*panel.season) {
-        case season::Season::Winter:
-            out = season::winterPixel(in, panel.strength, noise);
-            break;
-        case season::Season::Fall:
-            out = season::fallPixel(in, panel.strength);
-            break;
-        case season::Season::Spring:
-            out = season::springPixel(in, tile.alpha[i], panel.strength);
-            break;
-        case season::Season::HardWinter:
-            out = season::hardWinterPixel(in, tile.alpha[i], panel.strength, noise);
-            break;
-        }
-        at[0] = out.blue;
-        at[1] = out.green;
-        at[2] = out.red;
-    }
+    season::TileColours colours;
+    colours.bgr = bgr.data();
+    colours.size = bgr.size();
+    colours.width = std::size_t(tile.width);
+    colours.height = std::size_t(tile.height);
+    colours.stride = 3 * std::size_t(tile.width);
+    colours.alpha = tile.alpha.data();
+    season::seasonRow(*panel.season).apply(colours, panel.strength, season::SnowNoise().state());
     return bgr;
 }
 

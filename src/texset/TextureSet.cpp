@@ -2,13 +2,14 @@
 // writes.
 //
 // Design. Everything in a tile's outputs depends only on that tile's pixels, the settings and,
-// for winter and hard winter, the state of that season's noise generator when the tile's pass
-// begins; those two states are the only thing one tile hands to the next. Each generator is
+// for a season whose rule draws noise (its row in the season table says which generator), the
+// state of that generator when the tile's pass begins; those states are the only thing one
+// tile hands to the next. Each generator is
 // a linear congruential generator, so its state k draws on is computed in O(log k)
 // (TileConversion.h), and the number of draws a tile makes is the number of pixels the
 // season's rule snows, which the tile's own pixels and the threshold decide. So a tile's
 // starting states are known as soon as every earlier tile has been read and counted; nobody
-// has to wait for an earlier tile's encoding. The two generators are apart, so a set that
+// has to wait for an earlier tile's encoding. The generators are apart, so a set that
 // makes several seasons writes each exactly as a set of that season alone would.
 //
 // Each worker thread repeats, on a tile of its own taken in file order:
@@ -41,6 +42,7 @@
 
 #include "convlib/Dxt.h"
 #include "platform/Error.h"
+#include "season/SeasonTable.h"
 #include "texset/TileConversion.h"
 
 #include <algorithm>
@@ -78,14 +80,10 @@ struct Slot
 // The generator a season's pass draws from, if any.
 std::optional<Generator> generatorOf(season::Season season)
 {
-    switch (season) {
-    case season::Season::Winter:
-        return WinterNoise;
-    case season::Season::HardWinter:
-        return HardWinterNoise;
-    default:
+    const season::Noise noise = season::seasonRow(season).noise;
+    if (noise == season::Noise::None)
         return std::nullopt;
-    }
+    return Generator(int(noise));
 }
 
 class Engine
@@ -181,12 +179,9 @@ class Engine
                     throw platform::Error(request.texture.string() +
                                           ": not one output path per season");
                 tile.load(request.texture);
-                for (const SeasonSetting &setting : m_options.seasons) {
-                    if (setting.season == season::Season::Winter)
-                        draws[WinterNoise] = tile.snowDraws(setting.adjustment);
-                    else if (setting.season == season::Season::HardWinter)
-                        draws[HardWinterNoise] = tile.hardWinterDraws(setting.adjustment);
-                }
+                for (const SeasonSetting &setting : m_options.seasons)
+                    if (const std::optional<Generator> generator = generatorOf(setting.season))
+                        draws[*generator] = tile.draws(setting.season, setting.adjustment);
             } catch (const std::exception &e) {
                 error = e.what();
                 draws[WinterNoise] = draws[HardWinterNoise] = 0;

@@ -1,0 +1,30 @@
+// Hard winter: the deepest-snow season, decided from each pixel's surroundings.
+//
+// Every land pixel is taken toward white: result = 255 - k (255 - c) for each channel c of
+// the summer colour with part of its saturation taken out, so the summer's structure stays,
+// only fainter. How much of the ground shows through the snow, k, is decided from the
+// smoothed tile rather than from single pixels, whose colours come in the 4 x 4 blocks of the
+// texture format:
+//   - open ground (fields, meadows) lies under a thick cover: k is small, and larger where a
+//     pixel is darker than its surroundings, so hedges, ditches and field edges show as
+//     faint lines;
+//   - where the smoothed tile is dark (forest, woods, tree rows), trees stand out of the snow:
+//     the pixels darker than their surroundings (crowns, shadows) keep much of their
+//     darkness, the brighter ones between them are snow;
+//   - where the smoothed tile is grey (roads, roofs, concrete), the snow is cleared or trodden:
+//     a light grey that keeps the surface's brightness.
+// The depth scales k down: more depth, more snow, and every channel of every pixel is as
+// light or lighter than at a smaller depth. At 100 all land is white. Water (alpha below 128)
+// and blue-dominant pixels are left as they are. No noise is drawn.
+#pragma once
+
+#include "season/SeasonTable.h"
+
+namespace season {
+
+inline constexpr int defaultHardWinterDepth = 60;
+inline constexpr int highestHardWinterDepth = 100;
+
+void hardWinterTile(TileColours &tile, int depth);
+
+} // namespace season
