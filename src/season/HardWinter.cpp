@@ -85,8 +85,12 @@ void hardWinterTile(TileColours &tile, int depth)
         }
     }
     const std::vector<float> near = landBlur(luminance, land, width, height, 2.0f);
-    const std::vector<float> around = landBlur(luminance, land, width, height, 6.0f);
+    const std::vector<float> around = landBlur(luminance, land, width, height, 3.0f);
     const std::vector<float> colourfulness = landBlur(chroma, land, width, height, 2.0f);
+    std::vector<float> roughness(count);
+    for (std::size_t i = 0; i < count; ++i)
+        roughness[i] = std::abs(luminance[i] - near[i]);
+    roughness = landBlur(roughness, land, width, height, 3.0f);
 
     // Depth 60 is the shape below as it stands; 100 takes k to 0 (all white), 0 to 2.5 times.
     const float scale =
@@ -100,11 +104,12 @@ void hardWinterTile(TileColours &tile, int depth)
             if (land[i] == 0.0f)
                 continue;
             const float darker = around[i] - luminance[i]; // above 0: darker than around it
-            const float trees = smoothStep(125.0f, 65.0f, near[i]);
-            const float grey = smoothStep(26.0f, 10.0f, colourfulness[i]) *
+            const float trees =
+                smoothStep(80.0f, 40.0f, near[i]) * smoothStep(2.0f, 6.0f, roughness[i]);
+            const float grey = smoothStep(14.0f, 6.0f, colourfulness[i]) *
                                smoothStep(60.0f, 90.0f, near[i]) * (1.0f - trees);
-            const float open = 0.045f + 0.5f * std::max(0.0f, darker) / 255.0f;
-            const float standing = trees * (0.22f + 0.45f * smoothStep(-6.0f, 18.0f, darker));
+            const float open = 2.0f * std::max(0.0f, darker) / 255.0f;
+            const float standing = trees * (0.15f + 0.45f * smoothStep(-6.0f, 18.0f, darker));
             const float trodden = grey * 0.30f;
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
             const float saturation = 0.55f * (1.0f - grey);

@@ -5,13 +5,14 @@
 // only fainter. How much of the ground shows through the snow, k, is decided from the
 // smoothed tile rather than from single pixels, whose colours come in the 4 x 4 blocks of the
 // texture format:
-//   - open ground (fields, meadows) lies under a thick cover: k is small, and larger where a
-//     pixel is darker than its surroundings, so hedges, ditches and field edges show as
-//     faint lines;
-//   - where the smoothed tile is dark (forest, woods, tree rows), trees stand out of the snow:
+//   - open ground (fields, meadows) lies under a thick cover: white, except where a pixel is
+//     darker than its surroundings (hedges, ditches, field edges, tracks), which shows in
+//     proportion, so the lines of the landscape stay;
+//   - where the smoothed tile is dark and rough (forest, woods, tree rows; a dark but smooth
+//     field is open ground), trees stand out of the snow:
 //     the pixels darker than their surroundings (crowns, shadows) keep much of their
 //     darkness, the brighter ones between them are snow;
-//   - where the smoothed tile is grey (roads, roofs, concrete), the snow is cleared or trodden:
+//   - where the smoothed tile is grey (asphalt, concrete, slate), the snow is cleared or trodden:
 //     a light grey that keeps the surface's brightness.
 // The depth scales k down: more depth, more snow, and every channel of every pixel is as
 // light or lighter than at a smaller depth. At 100 all land is white. Water (alpha below 128)
