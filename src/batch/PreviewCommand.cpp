@@ -9,7 +9,6 @@
 #include "season/SeasonTable.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <span>
@@ -47,7 +46,24 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
         for (const auto &o : options)
             parser.addOption(o);
         parser.addOption(sweep);
-        if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments))
+        // The strengths of a sweep follow its name; taken out before the options are read, a
+        // negative start ("--sweep snow -20:40:20") is not read as an option.
+        QStringList rest = arguments;
+        std::optional<QString> sweepRange;
+        for (qsizetype k = 0; k < rest.size(); ++k) {
+            const QString &word = rest[k];
+            if (word == QLatin1String("--"))
+                break;
+            const bool joined = word.startsWith(QLatin1String("--sweep=")) ||
+                                word.startsWith(QLatin1String("-sweep="));
+            const bool apart = word == QLatin1String("--sweep") || word == QLatin1String("-sweep");
+            const qsizetype at = joined ? k + 1 : (apart ? k + 2 : -1);
+            if (at >= 0 && at < rest.size()) {
+                sweepRange = rest.takeAt(at);
+                break;
+            }
+        }
+        if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + rest))
             throw UsageError(parser.errorText().toStdString());
 
         const std::span<const season::SeasonRow> table = season::seasonTable();
@@ -71,11 +87,11 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
                 throw UsageError(QStringLiteral("--sweep: unknown strength \"%1\": use %2")
                                      .arg(parser.value(sweep), sweepNames())
                                      .toStdString());
-            if (positional.isEmpty())
+            if (!sweepRange)
                 throw UsageError("--sweep: expected NAME FROM:TO:STEP");
             std::vector<int> sweptStrengths;
             try {
-                sweptStrengths = preview::parseSweep(positional.takeFirst());
+                sweptStrengths = preview::parseSweep(*sweepRange, swept->lowest, swept->highest);
             } catch (const platform::Error &e) {
                 throw UsageError(std::string("--sweep: ") + e.what());
             }
@@ -96,16 +112,8 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
                                             "(the last argument is the one written)")
                                  .arg(platform::displayFileName(out))
                                  .toStdString());
-        if (positional.size() == 1) {
-            preview::writePng(
-                preview::renderPreview(preview::readSummerTile(positional[0]), panels), out);
-        } else {
-            std::vector<preview::NamedTile> tiles;
-            for (const QString &path : positional)
-                tiles.push_back({platform::displayFileName(QFileInfo(path).fileName()),
-                                 preview::readSummerTile(path)});
-            preview::writePng(preview::renderContactSheet(tiles, panels), out);
-        }
+        preview::writePreview(std::vector<QString>(positional.begin(), positional.end()), panels,
+                              out);
         return AllWritten;
     } catch (const UsageError &e) {
         std::fprintf(err, "tessavane-batch: %s (see --help)\n", e.what());

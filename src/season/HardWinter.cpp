@@ -72,13 +72,15 @@ void hardWinterTile(TileColours &tile, int depth)
     if (count == 0)
         return;
 
-    std::vector<float> luminance(count), chroma(count), land(count);
+    std::vector<float> luminance(count), chroma(count), land(count), blue(count), mask(count);
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
             const std::size_t i = y * width + x;
             const Pixel p{bgr[0], bgr[1], bgr[2]};
-            land[i] = isWater(tile.alpha[i]) || isBlueDominant(p) ? 0.0f : 1.0f;
+            mask[i] = isWater(tile.alpha[i]) ? 0.0f : 1.0f;
+            blue[i] = isBlueDominant(p) ? 1.0f : 0.0f;
+            land[i] = mask[i] * (1.0f - blue[i]);
             luminance[i] = 0.299f * p.red + 0.587f * p.green + 0.114f * p.blue;
             chroma[i] =
                 float(std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
@@ -101,7 +103,7 @@ void hardWinterTile(TileColours &tile, int depth)
         std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
             const std::size_t i = y * width + x;
-            if (land[i] == 0.0f)
+            if (mask[i] == 0.0f)
                 continue;
             const float darker = around[i] - luminance[i]; // above 0: darker than around it
             const float trees =
@@ -116,7 +118,9 @@ void hardWinterTile(TileColours &tile, int depth)
             const float lum = luminance[i];
             for (int c = 0; c < 3; ++c) {
                 const float ground = lum + saturation * (float(bgr[c]) - lum);
-                const float out = 255.0f - k * (255.0f - std::clamp(ground, 0.0f, 255.0f));
+                // Snow only ever lightens: never below the summer's own channel.
+                const float out = std::max(
+                    float(bgr[c]), 255.0f - k * (255.0f - std::clamp(ground, 0.0f, 255.0f)));
                 bgr[c] = static_cast<std::uint8_t>(std::lround(std::clamp(out, 0.0f, 255.0f)));
             }
         }

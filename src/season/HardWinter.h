@@ -15,8 +15,12 @@
 //   - where the smoothed tile is grey (asphalt, concrete, slate), the snow is cleared or trodden:
 //     a light grey that keeps the surface's brightness.
 // The depth scales k down: more depth, more snow, and every channel of every pixel is as
-// light or lighter than at a smaller depth. At 100 all land is white. Water (alpha below 128)
-// and blue-dominant pixels are left as they are. No noise is drawn.
+// light or lighter than at a smaller depth, and never darker than in summer. At 100 all land
+// is white. Water is what the mask marks (alpha below 128) and is left as it is. Unlike the
+// other seasons, blue-dominant pixels without the mask are not taken for water: among land
+// they are bluish shadows, often whole 4 x 4 blocks of them, which would stay as dark squares
+// in the snow; unmasked open water lies frozen under it. They are left out of the smoothing,
+// so they do not darken what is around them. No noise is drawn.
 #pragma once
 
 #include "season/SeasonTable.h"
