@@ -112,7 +112,7 @@ void hardWinterTile(TileColours &tile, int depth)
                                smoothStep(60.0f, 90.0f, near[i]) * (1.0f - trees);
             const float open = 2.0f * std::max(0.0f, darker) / 255.0f;
             const float standing = trees * (0.15f + 0.45f * smoothStep(-6.0f, 18.0f, darker));
-            const float trodden = grey * 0.30f;
+            const float trodden = grey * 0.24f;
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
             const float saturation = 0.55f * (1.0f - grey);
             const float lum = luminance[i];
