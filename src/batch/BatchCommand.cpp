@@ -19,8 +19,12 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace batch {
@@ -84,14 +88,51 @@ Progress::Mode progressMode(const BatchOptions &options, std::FILE *out)
     return ::isatty(::fileno(out)) ? Progress::Mode::Terminal : Progress::Mode::Lines;
 }
 
-// One worker per processor this process may run on, read once.
-unsigned defaultJobs()
+// The processors this process may run on.
+unsigned processorCount()
 {
     cpu_set_t set;
     CPU_ZERO(&set);
     if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
         return unsigned(CPU_COUNT(&set));
     return 1;
+}
+
+// Files converted at once, at most, per processor: each holds a tile's buffers, and beyond a
+// few per processor more only take memory.
+constexpr unsigned jobsPerProcessor = 8;
+
+// The soft limit of open files raised to the hard one, so that many outputs in hand do not
+// run out of descriptors; the texture set keeps within whatever limit remains.
+void raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max)
+        return;
+    const rlim_t soft = limit.rlim_cur;
+    limit.rlim_cur = limit.rlim_max;
+    // An unlimited hard limit is still held to the kernel's own (fs.nr_open).
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0 && limit.rlim_max == RLIM_INFINITY) {
+        limit.rlim_cur = std::max<rlim_t>(soft, 1 << 20);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// Whether everything written to `out` reached it; when not, says so on `err`, with the reason
+// of the failed write, `seen` when that was an earlier one.
+bool outputWritten(std::FILE *out, std::FILE *err, int seen = 0)
+{
+    errno = 0;
+    if (std::fflush(out) == 0 && !std::ferror(out))
+        return true;
+    const int error = seen ? seen : errno;
+    // A closed pipe stops the run, which then ends by SIGPIPE: the shell's own sign.
+    if (error == EPIPE)
+        return false;
+    report(err, QStringLiteral("cannot write to standard output%1")
+                    .arg(error ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))
+                               : QString()));
+    return false;
 }
 
 int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
@@ -109,6 +150,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     }
 
     installStopHandler();
+    raiseOpenFileLimit();
     // What a run killed mid-write left behind; never the files of a run still going.
     texset::removeStaleTemporaries(toPath(options.destination));
 
@@ -128,6 +170,7 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
             request.outputs.push_back(toPath(destination.filePath(outputNameOf(name, season))));
         return request;
     };
+    int outError = 0;
     auto reportTile = [&](const texset::TileOutcome &outcome) {
         const QString &name = names[qsizetype(outcome.index)];
         if (outcome.written) {
@@ -136,13 +179,17 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
                 outputs << outputNameOf(name, season);
             progress.fileWritten(name, outputs.join(QStringLiteral(", ")),
                                  double(clock.nsecsElapsed()) / 1e9);
+            // The first write error's reason: the stream keeps only that there was one.
+            if (std::ferror(out) && !outError)
+                outError = errno;
         } else {
             progress.endLine();
             report(err, QString::fromStdString(outcome.error));
         }
     };
 
-    set.jobs = options.jobs ? *options.jobs : defaultJobs();
+    set.jobs = std::min(options.jobs ? *options.jobs : processorCount(),
+                        jobsPerProcessor * processorCount());
     set.keepGoing = options.keepGoing;
     texset::SetResult result;
     try {
@@ -158,6 +205,10 @@ int runTextureSet(const BatchOptions &options, std::FILE *out, std::FILE *err)
     else if (result.stoppedOnRequest)
         stopReason = QStringLiteral("stopped on request");
     progress.summary(result.written, result.failed, double(clock.nsecsElapsed()) / 1e9, stopReason);
+    if (std::ferror(out) && !outError)
+        outError = errno;
+    if (!outputWritten(out, err, outError))
+        return SomeFailed;
     return result.written == names.size() ? AllWritten : SomeFailed;
 }
 
@@ -172,12 +223,12 @@ int runBatchCommand(const QStringList &arguments, std::FILE *out, std::FILE *err
         const BatchOptions options = parseBatchOptions(arguments);
         if (options.help) {
             std::fputs(qUtf8Printable(batchHelpText()), out);
-            return AllWritten;
+            return outputWritten(out, err) ? AllWritten : SomeFailed;
         }
         if (options.version) {
             try {
                 std::fputs(qUtf8Printable(batchVersionText() + QLatin1Char('\n')), out);
-                return AllWritten;
+                return outputWritten(out, err) ? AllWritten : SomeFailed;
             } catch (const platform::Error &e) {
                 report(err, QString::fromUtf8(e.what()));
                 return SomeFailed;

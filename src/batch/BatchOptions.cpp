@@ -29,6 +29,35 @@ unsigned parseJobs(const QString &text)
     return value;
 }
 
+// "-j4" read as "-j 4", as other programs read it: the parser would take it for an option
+// named "j4". Values of options that take one, and what follows "--", are left as they are.
+QStringList withJobsValueApart(const QStringList &arguments, const QStringList &valued)
+{
+    QStringList result;
+    bool value = false;
+    bool positional = false;
+    for (const QString &argument : arguments) {
+        if (value || positional) {
+            result << argument;
+            value = false;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            positional = true;
+        } else if (argument.size() > 2 && argument.startsWith(QLatin1String("-j")) &&
+                   argument[2] != QLatin1Char('=') &&
+                   !argument.startsWith(QLatin1String("-jobs"))) {
+            result << QStringLiteral("-j") << argument.mid(2);
+            continue;
+        } else if (argument.startsWith(QLatin1Char('-')) && !argument.contains(QLatin1Char('='))) {
+            const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+            value = valued.contains(name);
+        }
+        result << argument;
+    }
+    return result;
+}
+
 } // namespace
 
 namespace {
@@ -87,8 +116,15 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
     for (const QCommandLineOption &o : strengths)
         parser.addOption(o);
 
+    std::vector<const QCommandLineOption *> once{&jobs};
+    for (const QCommandLineOption &o : strengths)
+        once.push_back(&o);
+    QStringList valued;
+    for (const QCommandLineOption *o : once)
+        valued += o->names();
     // The parser expects the program's name first.
-    if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments)) {
+    if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} +
+                      withJobsValueApart(arguments, valued))) {
         QString message = parser.errorText(); // "Unknown option 'x'." and the like
         if (message.endsWith(QLatin1Char('.')))
             message.chop(1);
@@ -104,14 +140,12 @@ BatchOptions parseBatchOptions(const QStringList &arguments)
         options.version = true;
         return options;
     }
-    // An option given twice is ambiguous: refuse it rather than pick one.
-    std::vector<const QCommandLineOption *> once{&jobs};
-    for (const QCommandLineOption &o : strengths)
-        once.push_back(&o);
+    // An option given twice is ambiguous: refuse it rather than pick one. Named by its long
+    // name, whichever names it was given by.
     for (const QCommandLineOption *o : once)
         if (parser.values(*o).size() > 1)
             throw UsageError(QStringLiteral("--%1 given more than once")
-                                 .arg(o->names().constFirst())
+                                 .arg(o->names().constLast())
                                  .toStdString());
 
     const QStringList positional = parser.positionalArguments();
@@ -198,8 +232,10 @@ QString batchHelpText()
                "  --hard-snow VALUE\n"
                "                 snow depth for hard winter, 0 to 100, more buries more\n"
                "                 (default 60); \"hardwinter --snow VALUE\" says the same\n"
-               "  -j, --jobs N   convert N files at a time (default: one per processor); the\n"
-               "                 outputs are the same whatever N is\n"
+               "  -j, --jobs N   convert up to N files at a time, 1 to 1024 (default: one per\n"
+               "                 processor); at most 8 per processor are converted at once, as\n"
+               "                 more would only take memory; the outputs are the same whatever\n"
+               "                 N is\n"
                "  --create-su    keep each input's name (with DEST = SOURCE, replaces the summer\n"
                "                 textures); not with all\n"
                "  --keep-going   report a file that cannot be converted and go on with the next\n"
@@ -219,16 +255,18 @@ QString batchHelpText()
                "Files are converted in memory; each output is written beside its target under a\n"
                "hidden temporary name, flushed to the disk and renamed over the target, and is\n"
                "reported written only once it would survive a crash. Temporary files that a\n"
-               "killed run left in DEST are removed when the next run starts.\n"
+               "killed run left in DEST are removed when the next run starts; those a live run\n"
+               "holds (found by the lock it holds, from any host) are left alone.\n"
                "\n"
                "Ctrl-C, SIGTERM, a closed terminal (SIGHUP) or a closed pipe (SIGPIPE) stops\n"
                "the run after the files in hand; no output is ever left half-written. The\n"
                "program then ends by that signal, so a shell sees 128 + its number (130 for\n"
                "Ctrl-C) and a script's loop stops. A second Ctrl-C ends it at once.\n"
                "\n"
-               "Exit status: 0 every file written, 1 a file failed, 2 bad usage (unknown\n"
-               "option, missing or unreadable folder, bad adjustment or job count, unreadable\n"
-               "stored settings); stopped by a signal: that signal.\n")
+               "Exit status: 0 every file written, 1 a file failed or standard output could\n"
+               "not be written, 2 bad usage (unknown option, missing or unreadable folder, bad\n"
+               "adjustment or job count, unreadable stored settings); stopped by a signal: that\n"
+               "signal.\n")
         .arg(seasonCommandList(QStringLiteral("|")), seasonCodeList(),
              QStringLiteral("\"%1\"").arg(QString::fromLatin1(season::summerCode())));
 }

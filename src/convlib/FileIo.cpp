@@ -83,7 +83,7 @@ std::vector<std::uint8_t> readFileBytes(const std::string &path)
 
 void writeFileAtomically(const std::string &path, std::span<const std::uint8_t> bytes, bool durable)
 {
-    AtomicFile file(path, durable);
+    AtomicFile file(path, durable ? Flush::Inline : Flush::None);
     file.write(bytes);
     file.commit();
 }

@@ -5,13 +5,12 @@
 
 namespace texset {
 
-// Removes from `folder` the regular files named ".kovar-PID-N.tmp" (PID and N decimal) whose
-// process no longer exists: what an output's writer leaves when it is killed before its
-// rename. Files of live processes (another run writing into the same folder) and every other
-// name stay. Returns how many were removed; a file that cannot be removed is left quietly.
+// Removes from `folder` the temporary files that no live writer holds (convlib/AtomicFile.h):
+// what an output's writer leaves when it is killed before its rename. Only regular files of
+// this user named as the writer names its temporaries are removed; those another run holds
+// (in this process, another one, another PID namespace or another host sharing the folder)
+// and every other name stay. Returns how many were removed; a file that cannot be removed is
+// left quietly.
 int removeStaleTemporaries(const std::filesystem::path &folder);
-
-// Whether the file name is such a temporary of a process that no longer exists.
-bool isStaleTemporaryName(const std::string &name);
 
 } // namespace texset

@@ -49,6 +49,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -92,7 +93,11 @@ class Engine
     Engine(std::size_t count, const std::function<TileRequest(std::size_t)> &tileAt,
            const SetOptions &options, const std::function<bool()> &stopRequested)
         : m_count(count), m_tileAt(tileAt), m_options(options), m_stopRequested(stopRequested),
-          m_window(4 * std::size_t(std::max(1u, options.jobs)) + 16),
+          // The outputs of the tiles in hand are open files: no more than the limit allows.
+          m_window(std::min(
+              4 * std::size_t(std::max(1u, options.jobs)) + 16,
+              std::max<std::size_t>(1, outputsOpenAtMost() /
+                                           std::max<std::size_t>(1, options.seasons.size())))),
           m_ring(m_window), m_frontierState{options.snowState, options.hardWinterState}
     {
         if (m_options.seasons.empty())
@@ -102,7 +107,9 @@ class Engine
     SetResult run(const std::function<void(const TileOutcome &)> &report)
     {
         std::vector<std::thread> workers;
-        const unsigned jobs = std::max(1u, m_options.jobs);
+        // More workers than tiles in hand would only wait.
+        const unsigned jobs = unsigned(std::min<std::size_t>(
+            {std::max(1u, m_options.jobs), m_window, std::max<std::size_t>(1, m_count)}));
         {
             std::lock_guard lock(m_mutex);
             m_activeWorkers = jobs;
@@ -272,12 +279,8 @@ class Engine
                     if (!outcome.written)
                         break;
                     try {
-                        output.commit();
+                        output.commit(); // Inline: its folder flushed too
                         folders.insert(output.target().parent_path());
-                        if (m_options.flush == Flush::Inline) {
-                            flushFolder(output.target().parent_path());
-                            folders.clear();
-                        }
                     } catch (const std::exception &e) {
                         outcome.written = false;
                         outcome.error = e.what();
@@ -289,21 +292,24 @@ class Engine
             for (std::vector<PendingOutput> &tileOutputs : outputs)
                 for (PendingOutput &output : tileOutputs)
                     output.discard(); // those not committed
-            std::string folderError;
-            if (m_options.flush != Flush::None) {
+            std::map<std::filesystem::path, std::string> folderErrors;
+            if (m_options.flush == Flush::Grouped || m_options.flush == Flush::GroupedNoKick) {
                 for (const std::filesystem::path &folder : folders) {
                     try {
                         flushFolder(folder);
                     } catch (const std::exception &e) {
-                        folderError = e.what();
+                        folderErrors[folder] = e.what();
                     }
                 }
             }
             for (std::size_t k = 0; k < settled; ++k) {
                 TileOutcome &outcome = outcomes[k];
-                if (outcome.written && !folderError.empty()) {
-                    outcome.written = false;
-                    outcome.error = folderError;
+                for (const PendingOutput &output : outputs[k]) {
+                    const auto failed = folderErrors.find(output.target().parent_path());
+                    if (outcome.written && failed != folderErrors.end()) {
+                        outcome.written = false;
+                        outcome.error = unflushedMessage(outputs[k], failed->second);
+                    }
                 }
                 if (outcome.written)
                     ++m_result.written;
@@ -311,7 +317,7 @@ class Engine
                     ++m_result.failed;
                 report(outcome);
             }
-            if (!folderError.empty() && !m_options.keepGoing)
+            if (!folderErrors.empty() && !m_options.keepGoing)
                 haltSeen = true;
 
             std::lock_guard lock(m_mutex);

@@ -48,6 +48,10 @@ TEST(BatchOptions, GoodCommandLinesParse)
         {{"winter", "--jobs", "1", "in", "out"}, "wi snow - fall - jobs 1 in out"},
         {{"winter", "-j", "16", "in", "out"}, "wi snow - fall - jobs 16 in out"},
         {{"winter", "--jobs=1024", "in", "out"}, "wi snow - fall - jobs 1024 in out"},
+        {{"winter", "-j4", "in", "out"}, "wi snow - fall - jobs 4 in out"},
+        {{"winter", "in", "-j1024", "out"}, "wi snow - fall - jobs 1024 in out"},
+        {{"winter", "-jobs", "3", "in", "out"}, "wi snow - fall - jobs 3 in out"},
+        {{"winter", "--", "-j2", "out"}, "wi snow - fall - -j2 out"},
         {{"Spring", "--spring", "25", "in", "out"}, "sp snow - fall - spring 25 in out"},
         {{"hardwinter", "--snow", "90", "in", "out"}, "hw snow - fall - hard-snow 90 in out"},
         {{"hardwinter", "--hard-snow=0", "in", "out"}, "hw snow - fall - hard-snow 0 in out"},
@@ -88,6 +92,11 @@ TEST(BatchOptions, BadCommandLinesRaiseAOneLineUsageError)
         {{"winter", "--jobs", "1.5", "in", "out"}, "--jobs: \"1.5\""},
         {{"winter", "--jobs", "1025", "in", "out"}, "from 1 to 1024"},
         {{"winter", "-j", "2", "-j", "3", "in", "out"}, "given more than once"},
+        {{"winter", "-j", "2", "--jobs", "3", "in", "out"}, "--jobs given more than once"},
+        {{"winter", "-j2", "-j3", "in", "out"}, "--jobs given more than once"},
+        {{"winter", "-j0", "in", "out"}, "--jobs: \"0\" is not a whole number from 1 to 1024"},
+        {{"winter", "-jx", "in", "out"}, "--jobs: \"x\" is not a whole number"},
+        {{"fall", "--fall", "-j2", "in", "out"}, "--fall: \"-j2\" is not a number"},
     };
     for (const auto &[arguments, part] : cases) {
         try {

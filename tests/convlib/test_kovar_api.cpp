@@ -241,6 +241,29 @@ TEST(KovarApi, SuccessClearsTheMessage)
     EXPECT_STREQ(message, "");
 }
 
+// An output that is a link is replaced itself, by a regular file; the file it pointed to
+// stays as it was. Of a split, both parts.
+TEST(KovarApi, AnOutputThatIsALinkIsReplacedItself)
+{
+    Workspace work;
+    const std::string real = work.folder.file("real.bmp");
+    kovartest::writeBytes(real, kOld);
+    char message[KOVAR_MESSAGE_SIZE];
+    for (const std::string *link : {&work.texture, &work.colour, &work.alpha}) {
+        std::filesystem::remove(*link);
+        std::filesystem::create_symlink(real, *link);
+    }
+    EXPECT_EQ(TargaToExtendedBitmap(work.tga.c_str(), work.texture.c_str(), message, 11), KOVAR_OK)
+        << message;
+    EXPECT_EQ(TargaSplit(work.tga.c_str(), work.colour.c_str(), work.alpha.c_str(), message),
+              KOVAR_OK)
+        << message;
+    for (const std::string *link : {&work.texture, &work.colour, &work.alpha})
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(*link)))
+            << *link;
+    EXPECT_EQ(kovartest::readBytes(real), kOld);
+}
+
 struct Written
 {
     std::vector<std::uint8_t> bytes;

@@ -8,10 +8,18 @@
 #include "texset/StaleTemporaries.h"
 #include "texset/TileConversion.h"
 
+#include "convlib/AtomicFile.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fstream>
+#include <set>
 #include <string>
+#include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,22 +110,133 @@ TEST(NewSeasons, LeaveWaterAndBlueAloneAndChangeLand)
     std::filesystem::remove_all(folder);
 }
 
-TEST(StaleTemporaries, OnlyNamesOfProcessesThatAreGone)
+// The writer's names are recognised, and nothing else is.
+TEST(StaleTemporaries, TheWritersNamesAndNoOthers)
 {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    const std::string dead = std::to_string(child);
-    EXPECT_TRUE(texset::isStaleTemporaryName(".kovar-" + dead + "-0.tmp"));
-    EXPECT_TRUE(texset::isStaleTemporaryName(".kovar-" + dead + "-4711.tmp"));
-    EXPECT_FALSE(texset::isStaleTemporaryName(".kovar-" + std::to_string(::getpid()) + "-0.tmp"));
-    EXPECT_FALSE(texset::isStaleTemporaryName(".kovar-" + std::to_string(::getppid()) + "-0.tmp"));
+    const std::string made = kovar::temporaryNameBeside("/some/folder/000000000000001wi.bmp");
+    ASSERT_TRUE(made.starts_with("/some/folder/.kovar-")) << made;
+    EXPECT_TRUE(kovar::isTemporaryName(made.substr(13))) << made;
+    EXPECT_NE(kovar::temporaryNameBeside("a.bmp"), kovar::temporaryNameBeside("a.bmp"));
+    // PID 1 is a container's first process; a "PID" past this host's pid_max is another
+    // host's or namespace's: names of live writers as much as any other.
+    for (const char *name : {".kovar-1-0.tmp", ".kovar-0-0.tmp", ".kovar-4194305-4711.tmp",
+                             ".kovar-2147483647-18446744073709551615.tmp"})
+        EXPECT_TRUE(kovar::isTemporaryName(name)) << name;
+    const std::string pid = std::to_string(::getpid());
     for (const std::string &name : std::vector<std::string>{
-             ".kovar-0-0.tmp", ".kovar-1-0.tmp", ".kovar--0.tmp", ".kovar-" + dead + "-.tmp",
-             ".kovar-" + dead + ".tmp", ".kovar-" + dead + "-0.tmp~", "kovar-" + dead + "-0.tmp",
-             ".kovar-+" + dead + "-0.tmp", ".kovar-99999999999999-0.tmp", ".kovar-x-0.tmp"})
-        EXPECT_FALSE(texset::isStaleTemporaryName(name)) << name;
+             ".kovar--0.tmp", ".kovar-" + pid + "-.tmp", ".kovar-" + pid + ".tmp",
+             ".kovar-" + pid + "-0.tmp~", "kovar-" + pid + "-0.tmp", ".kovar-+" + pid + "-0.tmp",
+             ".kovar-99999999999999-0.tmp", ".kovar-x-0.tmp", ".kovar-" + pid + "-0-1.tmp",
+             ".kovar-" + pid + "-0.TMP", ""})
+        EXPECT_FALSE(kovar::isTemporaryName(name)) << name;
+}
+
+// A temporary is stale when no writer holds its lock, whatever its "PID" says: a killed
+// writer's is removed, a live writer's stays (in this process or any other, with a PID this
+// host has or not), and so does every file that is not this user's own regular file.
+TEST(StaleTemporaries, OnlyThoseNoLiveWriterHolds)
+{
+    char made[] = "/tmp/staletemporaries-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const std::filesystem::path folder = made;
+    auto file = [&](const std::string &name) { return (folder / name).string(); };
+    auto names = [&] {
+        std::set<std::string> found;
+        for (const auto &entry : std::filesystem::directory_iterator(folder))
+            found.insert(entry.path().filename().string());
+        return found;
+    };
+    const std::vector<std::uint8_t> bytes{1, 2, 3};
+
+    // Killed mid-write: the writer's process ends without its destructor running.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        [[maybe_unused]] auto *leftOpen =
+            new kovar::AtomicFile(file("killed.bmp"), bytes, kovar::Flush::None);
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    const std::set<std::string> killed = names();
+    ASSERT_EQ(killed.size(), 1u);
+
+    kovar::AtomicFile live(file("live.bmp"), bytes, kovar::Flush::Grouped);
+    const std::set<std::string> withLive = names();
+
+    // A writer elsewhere, as this process's own OFD lock stands in for it: one on another host
+    // whose PID this host does not have.
+    long pidMax = 4194304;
+    std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
+    const std::string elsewhere = ".kovar-" + std::to_string(pidMax + 1) + "-0.tmp";
+    const int held = ::open(file(elsewhere).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    struct flock lock
+    {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+
+    // Left by a container's first process, now gone: nobody holds it.
+    writeBytes(file(".kovar-1-0.tmp"), Bytes{1});
+    // Not this user's, not a regular file, not the writer's name: never touched.
+    std::set<std::string> kept = {"a.tmp",          ".kovar-x-0.tmp", ".kovar-7-0.tmp.bak",
+                                  ".kovar-8-0.tmp", ".kovar-9-0.tmp", ".kovar-10-0.tmp"};
+    for (const char *name : {"a.tmp", ".kovar-x-0.tmp", ".kovar-7-0.tmp.bak", "target"})
+        writeBytes(file(name), Bytes{1});
+    std::filesystem::create_symlink("target", file(".kovar-8-0.tmp"));
+    std::filesystem::create_directory(file(".kovar-9-0.tmp"));
+    ASSERT_EQ(::mkfifo(file(".kovar-10-0.tmp").c_str(), 0600), 0);
+    if (::geteuid() == 0) {
+        writeBytes(file(".kovar-11-0.tmp"), Bytes{1});
+        ASSERT_EQ(::chown(file(".kovar-11-0.tmp").c_str(), 65534, 65534), 0);
+        kept.insert(".kovar-11-0.tmp");
+    }
+
+    EXPECT_EQ(texset::removeStaleTemporaries(folder), 2);
+    std::set<std::string> expected = kept;
+    expected.insert("target");
+    expected.insert(elsewhere);
+    for (const std::string &name : withLive)
+        if (!killed.count(name))
+            expected.insert(name); // the live writer's
+    EXPECT_EQ(names(), expected);
+    EXPECT_NO_THROW(live.commit());
+    EXPECT_EQ(readBytes(file("live.bmp")), Bytes(bytes.begin(), bytes.end()));
+    ::close(held);
+    EXPECT_EQ(texset::removeStaleTemporaries(folder), 1) << "no longer held";
+    std::filesystem::remove_all(folder);
+}
+
+// A clean-up running all the while never takes a temporary from a writer, however close it
+// comes to the writer's creating or renaming it.
+TEST(StaleTemporaries, ACleanUpAtAnyMomentLeavesWritersAlone)
+{
+    char made[] = "/tmp/staletemporaries-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const std::filesystem::path folder = made;
+    std::atomic<bool> done{false};
+    std::thread cleaner([&] {
+        while (!done)
+            texset::removeStaleTemporaries(folder);
+    });
+    const std::vector<std::uint8_t> bytes(5000, 7);
+    int failures = 0;
+    for (int i = 0; i < 400; ++i) {
+        try {
+            const std::string target = (folder / ("out" + std::to_string(i % 7) + ".bmp")).string();
+            kovar::AtomicFile output(target, bytes, kovar::Flush::None);
+            output.commit();
+        } catch (const std::exception &e) {
+            ADD_FAILURE() << e.what();
+            if (++failures > 3)
+                break;
+        }
+    }
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              7);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
