@@ -21,49 +21,30 @@
 // Every line the program does not change is written back byte for byte, in the file's own
 // form, so comments, other keys and Wine's metadata survive an edit.
 //
+// Three layers: the text layer (RegText.h) turns bytes into lines per encoding, the dialects
+// (RegDialect.h) read and write the lines of each form, and this document keeps the lines,
+// looks values up and changes them.
+//
 // Not supported: UTF-16BE, comments after a value on the same line.
 #pragma once
+
+#include "platform/RegText.h"
+#include "platform/RegValue.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QtGlobal>
 
 #include <optional>
 
 namespace platform {
 
-// Registry value types the program names.
-namespace regtype {
-inline constexpr quint32 None = 0;
-inline constexpr quint32 String = 1;
-inline constexpr quint32 ExpandString = 2;
-inline constexpr quint32 Binary = 3;
-inline constexpr quint32 Dword = 4;
-inline constexpr quint32 MultiString = 7;
-} // namespace regtype
-
-// One registry value: its name, type and the bytes the registry holds.
-struct RegValue
-{
-    QString name; // empty for the key's default value ("@")
-    quint32 type = regtype::String;
-    QByteArray data; // text types hold UTF-16LE code units
-
-    static RegValue text(const QString &name, const QString &text);
-    static RegValue dword(const QString &name, quint32 number);
-
-    // The value as a program reading text from the registry sees it: text and expandable
-    // text as stored (up to a terminating zero, nothing expanded); a value of another type
-    // that holds no data reads as empty text. Throws Error("Invalid data type for '<name>'")
-    // for a value of another type.
-    QString toText() const;
-};
+class RegDialect;
 
 class RegFile
 {
   public:
-    enum class Format { Regedit5, Regedit4, Wine2 };
+    using Format = RegFormat;
     // Strict rejects any line it does not understand; Lenient keeps such lines as they are
     // and ignores them (for reading files another program maintains).
     enum class Strictness { Strict, Lenient };
@@ -77,7 +58,7 @@ class RegFile
     // Reads and parses a file; throws Error naming the file and the reason.
     static RegFile load(const QString &filePath, Strictness strictness = Strictness::Strict);
 
-    Format format() const { return m_format; }
+    Format format() const;
     QByteArray toBytes() const;
 
     // Key paths are components separated by "\" ("HKEY_CURRENT_USER\Software\KT"); empty
@@ -85,13 +66,22 @@ class RegFile
     bool hasKey(const QString &keyPath) const;
     std::optional<RegValue> value(const QString &keyPath, const QString &name) const;
 
+    // Whether the file's encoding holds every character of the key path, the value's name
+    // and its text (false only for the code page of a "REGEDIT4" file).
+    bool canEncode(const QString &keyPath, const RegValue &value) const;
+
     // Sets the value, adding the key when missing; a value that exists keeps its place and
     // the spelling of its name. Returns false, changing nothing, when the file already holds
     // the same value. Throws Error when the name cannot be written in this format.
     bool setValue(const QString &keyPath, const RegValue &value);
 
+    // The same document in the other export form (Regedit4 to Regedit5 or back), in that
+    // form's own encoding and line end: every key, value and comment kept, each line written
+    // anew only where the form changes it (the first line, hex(N) text data). Throws Error
+    // for Wine files, and when the Regedit4 code page cannot hold a line.
+    RegFile convertedTo(Format format) const;
+
   private:
-    enum class Encoding { Utf8, Utf16Le, Ansi };
     enum class Kind { Other, Version, Key, Value };
 
     // One line of the file, or several joined by continuation backslashes.
@@ -108,28 +98,32 @@ class RegFile
         RegValue value;
     };
 
-    struct Line
+    // Where parse() is in the file: the key whose values follow.
+    struct ReadState
     {
-        qsizetype start = 0;
-        qsizetype size = 0; // line end included
+        QString key;
+        bool inKey = false;
+        bool keyLive = false;
     };
 
     static QString foldKeyPath(const QString &path);
-    static QList<Line> splitLines(const QByteArray &bytes, Encoding encoding);
-    QString lineText(const QByteArray &bytes, const Line &line) const;
+    void readLineEnd(const QList<regtext::Line> &lines);
+    bool readKey(QStringView text, Entry &entry, ReadState &state, QString &reason) const;
+    // Reads a value line and the lines it goes on in; fatal is set when no reading of the
+    // file, however lenient, can go on.
+    bool readValue(const QList<regtext::Line> &lines, qsizetype &index, QStringView text,
+                   Entry &entry, const ReadState &state, QString &reason, bool &fatal) const;
+    QString lineText(const regtext::Line &line) const;
     QByteArray encode(const QString &text) const;
-    bool endsWithLineEnd(QByteArrayView raw) const;
     QByteArrayView bytesOf(const Entry &entry) const;
-    QString keyHeader(const QString &keyPath) const;
-    QString valueLine(const RegValue &value) const;
-    QString quote(const QString &text) const;
     qsizetype lastValueIndex(const QString &foldedKey, const QString &name) const;
     qsizetype lastDeletion(const QString &foldedKey) const;
-    bool isExportFormat() const { return m_format != Format::Wine2; }
+    qsizetype insertionPoint(qsizetype header) const;
     void ensureLineEnd(qsizetype index);
+    Entry newLine(Kind kind, const QString &text) const;
 
-    Format m_format = Format::Regedit5;
-    Encoding m_encoding = Encoding::Utf8;
+    const RegDialect *m_dialect = nullptr;
+    regtext::Encoding m_encoding = regtext::Encoding::Utf8;
     QString m_lineEnd;
     bool m_hasVersion = true; // false for a file of blank lines only
     QList<Entry> m_entries;

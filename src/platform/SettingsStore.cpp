@@ -2,6 +2,7 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/Error.h"
+#include "platform/ErrorSink.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -180,8 +181,13 @@ void SettingsStore::write(const QString &section, const RegValue &value)
     }
     const bool keyMissing = !file.hasKey(key);
     bool changed = false;
+    // A value the code page cannot hold must not lock the user out of saving: the file goes
+    // over to the form a new file has, which holds any name.
+    const bool convert = file.format() == RegFile::Format::Regedit4 && !file.canEncode(key, value);
     try {
-        changed = file.setValue(key, value);
+        if (convert)
+            file = file.convertedTo(RegFile::Format::Regedit5);
+        changed = file.setValue(key, value) || convert;
     } catch (const Error &error) {
         failWith(keyMissing, QString::fromUtf8(error.what()));
     }
@@ -191,6 +197,22 @@ void SettingsStore::write(const QString &section, const RegValue &value)
             failWith(keyMissing, reason);
     }
     m_file = std::move(file);
+    if (convert) {
+        m_notice = QStringLiteral("The value '%1' holds characters that a REGEDIT4 file (Windows "
+                                  "code page 1252) cannot hold, so the settings file %2 is now "
+                                  "written as a Windows Registry Editor Version 5.00 file "
+                                  "(Unicode), with every other setting in it kept")
+                       .arg(value.name, QDir::toNativeSeparators(m_filePath));
+        if (m_noticeHandler)
+            m_noticeHandler(m_notice);
+        else
+            reportError(Error(m_notice.toStdString()));
+    }
+}
+
+void SettingsStore::setNoticeHandler(NoticeHandler handler)
+{
+    m_noticeHandler = std::move(handler);
 }
 
 void SettingsStore::release()

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -14,6 +15,11 @@ namespace platform {
 // subkey of it and each setting a value of that subkey. Every write reads the file afresh,
 // changes the one value and replaces the file atomically, so nothing else in it is lost and
 // a change another program made meanwhile is kept.
+//
+// A "REGEDIT4" file holds only the characters of the Windows code page. A write whose value
+// (a folder name such as "Łódź") it cannot hold writes the whole file anew in the Unicode
+// form, as a new file is written, every other key, value and comment kept; the store says so
+// once through its notice handler.
 class SettingsStore
 {
   public:
@@ -41,6 +47,13 @@ class SettingsStore
     // Closes the store; reading or writing afterwards throws Error.
     void release();
 
+    // Receives the notice that the file was written anew in another form. The default passes
+    // it as an Error to the error sink (reportError), which shows it to the user.
+    using NoticeHandler = std::function<void(const QString &notice)>;
+    void setNoticeHandler(NoticeHandler handler);
+    // The last such notice of this store; empty when there was none.
+    QString notice() const { return m_notice; }
+
   private:
     QString sectionKey(const QString &section) const;
     const RegFile *document() const;
@@ -50,6 +63,8 @@ class SettingsStore
     QString m_keyPath;
     std::optional<RegFile> m_file; // empty when the file does not exist
     bool m_released = false;
+    NoticeHandler m_noticeHandler;
+    QString m_notice;
 };
 
 } // namespace platform

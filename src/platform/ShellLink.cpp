@@ -1,6 +1,8 @@
 // Shell Link (".LNK") reading and Windows-to-local path mapping.
 #include "platform/ShellLink.h"
 
+#include "convlib/ByteReader.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Error.h"
 #include "platform/WinePaths.h"
 
@@ -8,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace platform {
 
@@ -29,41 +30,48 @@ constexpr qint64 maxLinkFile = 1024 * 1024;
 const char linkClassId[16] = {0x01,       0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                               char(0xC0), 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-QString decodeCodePage(const QByteArray &bytes)
-{
-    QStringDecoder decoder("windows-1252");
-    if (!decoder.isValid())
-        return QString::fromLatin1(bytes);
-    return decoder(bytes);
-}
-
-// Little-endian fields of a byte array; reading past its end throws.
+// The shortcut's bytes: numbers through the bounds-checked reader, zero-terminated strings
+// inside a given end.
 class Bytes
 {
   public:
-    explicit Bytes(const QByteArray &data) : m_data(data) {}
+    explicit Bytes(const QByteArray &data)
+        : m_reader({reinterpret_cast<const std::uint8_t *>(data.constData()),
+                    static_cast<std::size_t>(data.size())},
+                   std::string())
+    {}
 
     void need(qint64 at, qint64 length, const char *what) const
     {
-        if (at < 0 || length < 0 || at > m_data.size() || length > m_data.size() - at)
+        if (at < 0 || length < 0)
             throw Error(std::string(what) + " runs past the end of the file");
+        m_reader.require(std::uint64_t(at), std::uint64_t(length), what);
     }
-    std::uint32_t u(qint64 at, int width, const char *what) const
+    std::uint32_t u16(qint64 at, const char *what) const
     {
-        need(at, width, what);
-        std::uint32_t value = 0;
-        for (int i = width - 1; i >= 0; --i)
-            value = (value << 8) | static_cast<unsigned char>(m_data[at + i]);
-        return value;
+        need(at, 2, what);
+        return m_reader.u16(std::uint64_t(at), what);
+    }
+    std::uint32_t u32(qint64 at, const char *what) const
+    {
+        need(at, 4, what);
+        return m_reader.u32(std::uint64_t(at), what);
+    }
+    QByteArrayView mid(qint64 at, qint64 length, const char *what) const
+    {
+        need(at, length, what);
+        const std::span<const std::uint8_t> part =
+            m_reader.bytes(std::uint64_t(at), std::uint64_t(length), what);
+        return QByteArrayView(part.data(), qsizetype(part.size()));
     }
     // A zero-terminated string in the system code page, inside [at, end).
     QString ansiz(qint64 at, qint64 end, const char *what) const
     {
-        need(at, end - at, what);
-        const qsizetype zero = m_data.indexOf('\0', at);
-        if (zero < 0 || zero >= end)
+        const QByteArrayView text = mid(at, end - at, what);
+        const qsizetype zero = text.indexOf('\0');
+        if (zero < 0)
             throw Error(std::string(what) + " has no end");
-        return decodeCodePage(m_data.mid(at, zero - at));
+        return fromAnsi(text.first(zero));
     }
     // A zero-terminated UTF-16 string inside [at, end).
     QString unicodez(qint64 at, qint64 end, const char *what) const
@@ -72,50 +80,46 @@ class Bytes
         for (qint64 i = at;; i += 2) {
             if (i + 2 > end)
                 throw Error(std::string(what) + " has no end");
-            const auto c = static_cast<char16_t>(u(i, 2, what));
+            const auto c = static_cast<char16_t>(u16(i, what));
             if (c == 0)
                 return text;
             text.append(QChar(c));
         }
     }
-    QByteArray mid(qint64 at, qint64 length, const char *what) const
-    {
-        need(at, length, what);
-        return m_data.mid(at, length);
-    }
 
   private:
-    const QByteArray &m_data;
+    kovar::ByteReader m_reader;
 };
 
 ShellLink parse(const QByteArray &data)
 {
     const Bytes b(data);
-    if (b.u(0, 4, "header") != headerSize || b.mid(4, 16, "header") != QByteArray(linkClassId, 16))
+    if (b.u32(0, "header") != headerSize ||
+        b.mid(4, 16, "header") != QByteArrayView(linkClassId, 16))
         throw Error("it is not a shortcut file");
-    const std::uint32_t flags = b.u(20, 4, "header");
+    const std::uint32_t flags = b.u32(20, "header");
     qint64 at = headerSize;
     if (flags & hasTargetIdList)
-        at += 2 + b.u(at, 2, "item id list");
+        at += 2 + b.u16(at, "item id list");
 
     ShellLink link;
     if (flags & hasLinkInfo) {
         const qint64 info = at;
-        const std::uint32_t size = b.u(info, 4, "link information");
+        const std::uint32_t size = b.u32(info, "link information");
         b.need(info, size, "link information");
         const qint64 end = info + size;
-        const std::uint32_t infoHeader = b.u(info + 4, 4, "link information");
-        const std::uint32_t infoFlags = b.u(info + 8, 4, "link information");
+        const std::uint32_t infoHeader = b.u32(info + 4, "link information");
+        const std::uint32_t infoFlags = b.u32(info + 8, "link information");
         if (!(flags & forceNoLinkInfo) && (infoFlags & volumeIdAndLocalBasePath)) {
             if (infoHeader >= 0x24) {
-                const std::uint32_t base = b.u(info + 28, 4, "link information");
-                const std::uint32_t suffix = b.u(info + 32, 4, "link information");
+                const std::uint32_t base = b.u32(info + 28, "link information");
+                const std::uint32_t suffix = b.u32(info + 32, "link information");
                 link.targetPath =
                     b.unicodez(info + base, end, "local base path") +
                     (suffix ? b.unicodez(info + suffix, end, "path suffix") : QString());
             } else {
-                const std::uint32_t base = b.u(info + 16, 4, "link information");
-                const std::uint32_t suffix = b.u(info + 24, 4, "link information");
+                const std::uint32_t base = b.u32(info + 16, "link information");
+                const std::uint32_t suffix = b.u32(info + 24, "link information");
                 link.targetPath = b.ansiz(info + base, end, "local base path") +
                                   (suffix ? b.ansiz(info + suffix, end, "path suffix") : QString());
             }
@@ -126,16 +130,16 @@ ShellLink parse(const QByteArray &data)
     // String data: each a 16-bit character count, then the characters.
     const bool unicode = flags & isUnicode;
     auto nextString = [&](const char *what) {
-        const std::uint32_t count = b.u(at, 2, what);
+        const std::uint32_t count = b.u16(at, what);
         const qint64 bytes = qint64(count) * (unicode ? 2 : 1);
         const qint64 start = at + 2;
         b.need(start, bytes, what);
         at = start + bytes;
         if (!unicode)
-            return decodeCodePage(b.mid(start, bytes, what));
+            return fromAnsi(b.mid(start, bytes, what));
         QString text;
         for (qint64 i = start; i < at; i += 2)
-            text.append(QChar(char16_t(b.u(i, 2, what))));
+            text.append(QChar(char16_t(b.u16(i, what))));
         return text;
     };
     if (flags & hasName)
@@ -160,7 +164,7 @@ std::optional<ShellLink> parseShellLink(const QByteArray &data, const QString &n
 {
     try {
         return parse(data);
-    } catch (const Error &e) {
+    } catch (const std::runtime_error &e) { // ours, and the byte reader's
         if (error)
             *error = failure(name, QString::fromUtf8(e.what()));
     }

@@ -1,14 +1,18 @@
 // Reads the fixed version block from PE resources and from this project's ELF section.
 #include "platform/VersionInfo.h"
 
+#include "convlib/ByteReader.h"
 #include "platform/Error.h"
 
+#include <QByteArrayView>
 #include <QFile>
+#include <QFileDevice>
 #include <QIODevice>
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -20,62 +24,42 @@ constexpr std::uint32_t elfNoBits = 8;         // SHT_NOBITS: a section without 
 constexpr qint64 maxVersionResource = 0x10000; // its length field is 16 bits
 constexpr qint64 maxSectionNames = 16 * 1024 * 1024;
 constexpr std::uint32_t maxElfSections = 1u << 20;
+// A device that is no file is read whole, up to this size.
+constexpr qint64 maxReadWhole = 256 * 1024 * 1024;
 
-// Bounds-checked random access to the device; every failure throws with a reason.
+// A structure of the file: a bounds-checked reader of its bytes, offsets relative to it.
+using Chunk = kovar::ByteReader;
+
+// The file's bytes through the bounds-checked reader, numbers in the file's byte order.
 class Reader
 {
   public:
-    Reader(QIODevice &device, bool bigEndian)
-        : m_device(device), m_size(device.size()), m_bigEndian(bigEndian)
-    {}
+    explicit Reader(std::span<const std::uint8_t> file) : m_file(file), m_in(file, std::string()) {}
 
-    void setBigEndian(bool bigEndian) { m_bigEndian = bigEndian; }
-
-    QByteArray bytes(std::uint64_t offset, std::uint64_t length, const char *what) const
+    void setBigEndian(bool bigEndian)
     {
-        const auto size = static_cast<std::uint64_t>(m_size);
-        if (offset > size || length > size - offset)
-            throw Error(std::string(what) + " lies beyond the end of the file");
-        if (!m_device.seek(static_cast<qint64>(offset)))
-            throw Error(std::string("cannot seek to the ") + what);
-        QByteArray data = m_device.read(static_cast<qint64>(length));
-        if (static_cast<std::uint64_t>(data.size()) != length)
-            throw Error(std::string("cannot read the ") + what);
-        return data;
+        m_order = bigEndian ? Order::BigEndian : Order::LittleEndian;
     }
 
-    std::uint64_t number(const QByteArray &data, qsizetype at, int width) const
+    Chunk bytes(std::uint64_t offset, std::uint64_t length, const char *what) const
     {
-        if (at < 0 || at + width > data.size())
-            throw Error("a field lies outside its structure");
-        std::uint64_t value = 0;
-        for (int i = 0; i < width; ++i) {
-            const auto byte =
-                static_cast<unsigned char>(data[at + (m_bigEndian ? i : width - 1 - i)]);
-            value = (value << 8) | byte;
-        }
-        return value;
+        return Chunk(m_in.bytes(offset, length, what), std::string(), m_order);
     }
-    std::uint16_t u16(const QByteArray &d, qsizetype at) const
-    {
-        return std::uint16_t(number(d, at, 2));
-    }
-    std::uint32_t u32(const QByteArray &d, qsizetype at) const
-    {
-        return std::uint32_t(number(d, at, 4));
-    }
-    std::uint64_t u64(const QByteArray &d, qsizetype at) const { return number(d, at, 8); }
+
+    std::uint16_t u16(const Chunk &d, std::uint64_t at) const { return d.u16(at, "a field"); }
+    std::uint32_t u32(const Chunk &d, std::uint64_t at) const { return d.u32(at, "a field"); }
+    std::uint64_t u64(const Chunk &d, std::uint64_t at) const { return d.u64(at, "a field"); }
 
     std::uint32_t u32At(std::uint64_t offset, const char *what) const
     {
-        return u32(bytes(offset, 4, what), 0);
+        return bytes(offset, 4, what).u32(0, what);
     }
 
-    FixedFileInfo fixedFileInfo(const QByteArray &data, qsizetype at) const
+    FixedFileInfo fixedFileInfo(const Chunk &data, std::uint64_t at) const
     {
         std::array<std::uint32_t, 13> words{};
         for (std::size_t i = 0; i < words.size(); ++i)
-            words[i] = u32(data, at + qsizetype(4 * i));
+            words[i] = data.u32(at + 4 * i, "the fixed version block");
         if (words[0] != fixedFileInfoSignature)
             throw Error("the fixed version block has a wrong signature");
         return FixedFileInfo{words[0], words[1], words[2], words[3],  words[4],  words[5], words[6],
@@ -83,9 +67,10 @@ class Reader
     }
 
   private:
-    QIODevice &m_device;
-    qint64 m_size;
-    bool m_bigEndian;
+    using Order = kovar::ByteReader::Order;
+    std::span<const std::uint8_t> m_file;
+    kovar::ByteReader m_in;
+    Order m_order = Order::LittleEndian;
 };
 
 // A PE section's place in memory and in the file.
@@ -106,11 +91,11 @@ class PeReader
         const std::uint32_t peOffset = m_reader.u32At(0x3C, "PE header offset");
         if (m_reader.u32At(peOffset, "PE signature") != 0x00004550)
             throw Error("it has a DOS header but no PE signature");
-        const QByteArray coff = m_reader.bytes(std::uint64_t(peOffset) + 4, 20, "COFF header");
+        const Chunk coff = m_reader.bytes(std::uint64_t(peOffset) + 4, 20, "COFF header");
         const std::uint16_t sectionCount = m_reader.u16(coff, 2);
         const std::uint16_t optionalSize = m_reader.u16(coff, 16);
         const std::uint64_t optionalOffset = std::uint64_t(peOffset) + 24;
-        const QByteArray optional = m_reader.bytes(optionalOffset, optionalSize, "optional header");
+        const Chunk optional = m_reader.bytes(optionalOffset, optionalSize, "optional header");
 
         qsizetype directories = 0;
         const std::uint16_t magic = m_reader.u16(optional, 0);
@@ -127,8 +112,8 @@ class PeReader
         if (resourceRva == 0)
             throw Error("it has no resources");
 
-        const QByteArray table = m_reader.bytes(optionalOffset + optionalSize,
-                                                std::uint64_t(sectionCount) * 40, "section table");
+        const Chunk table = m_reader.bytes(optionalOffset + optionalSize,
+                                           std::uint64_t(sectionCount) * 40, "section table");
         for (qsizetype i = 0; i < sectionCount; ++i)
             m_sections.push_back({m_reader.u32(table, 40 * i + 12),
                                   m_reader.u32(table, 40 * i + 16),
@@ -144,11 +129,10 @@ class PeReader
         const std::uint32_t target = m_reader.u32(at(languageEntry, 8, "resource entry"), 4);
         if (target & 0x80000000u)
             throw Error("the version resource directory is nested too deeply");
-        const QByteArray dataEntry =
-            at(std::uint64_t(resourceRva) + target, 16, "resource data entry");
+        const Chunk dataEntry = at(std::uint64_t(resourceRva) + target, 16, "resource data entry");
         const std::uint32_t dataRva = m_reader.u32(dataEntry, 0);
         const std::uint32_t dataSize = m_reader.u32(dataEntry, 4);
-        const QByteArray resource =
+        const Chunk resource =
             at(dataRva, std::uint32_t(std::min<qint64>(dataSize, maxVersionResource)),
                "version resource");
         return versionBlock(resource);
@@ -156,7 +140,7 @@ class PeReader
 
   private:
     // The file bytes of length bytes at a memory address, all inside one section's file data.
-    QByteArray at(std::uint64_t rva, std::uint32_t length, const char *what) const
+    Chunk at(std::uint64_t rva, std::uint32_t length, const char *what) const
     {
         for (const PeSection &s : m_sections) {
             if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) {
@@ -172,12 +156,12 @@ class PeReader
     // The address of the entry with the given id, or of the first entry when id is empty.
     std::uint64_t findEntry(std::uint64_t directory, std::optional<std::uint16_t> id) const
     {
-        const QByteArray header = at(directory, 16, "resource directory");
+        const Chunk header = at(directory, 16, "resource directory");
         const std::uint32_t count =
             std::uint32_t(m_reader.u16(header, 12)) + m_reader.u16(header, 14);
         if (count == 0)
             throw Error("it has no version resource");
-        const QByteArray entries = at(directory + 16, count * 8, "resource directory");
+        const Chunk entries = at(directory + 16, count * 8, "resource directory");
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint32_t name = m_reader.u32(entries, 8 * i);
             if (!id || (!(name & 0x80000000u) && (name & 0xFFFF) == *id))
@@ -196,14 +180,15 @@ class PeReader
 
     // VS_VERSIONINFO: length, value length, type, the key "VS_VERSION_INFO" in UTF-16,
     // padding to four bytes, then the fixed block.
-    FixedFileInfo versionBlock(const QByteArray &resource) const
+    FixedFileInfo versionBlock(const Chunk &resource) const
     {
         static const char16_t key[] = u"VS_VERSION_INFO";
         constexpr qsizetype keyBytes = sizeof key; // with the terminating zero
         constexpr qsizetype valueAt = (6 + keyBytes + 3) & ~qsizetype(3);
-        if (resource.size() < valueAt)
+        if (qsizetype(resource.size()) < valueAt)
             throw Error("the version resource is too short");
-        const qsizetype length = std::min<qsizetype>(m_reader.u16(resource, 0), resource.size());
+        const qsizetype length =
+            std::min<qsizetype>(m_reader.u16(resource, 0), qsizetype(resource.size()));
         for (qsizetype i = 0; i < keyBytes / 2; ++i)
             if (m_reader.u16(resource, 6 + 2 * i) != key[i])
                 throw Error("the version resource has no VS_VERSION_INFO key");
@@ -219,16 +204,17 @@ class PeReader
 
 FixedFileInfo readElf(Reader &reader)
 {
-    const QByteArray ident = reader.bytes(0, 16, "ELF identification");
-    const char elfClass = ident[4];
-    if (ident[5] != 1 && ident[5] != 2)
+    const Chunk ident = reader.bytes(0, 16, "ELF identification");
+    const int elfClass = ident.u8(4, "ELF class");
+    const int byteOrder = ident.u8(5, "ELF byte order");
+    if (byteOrder != 1 && byteOrder != 2)
         throw Error("the ELF header names an unknown byte order");
-    reader.setBigEndian(ident[5] == 2);
+    reader.setBigEndian(byteOrder == 2);
     const bool wide = elfClass == 2;
     if (!wide && elfClass != 1)
         throw Error("the ELF header names an unknown class");
 
-    const QByteArray header = reader.bytes(0, wide ? 64 : 52, "ELF header");
+    const Chunk header = reader.bytes(0, wide ? 64 : 52, "ELF header");
     const std::uint64_t tableOffset = wide ? reader.u64(header, 0x28) : reader.u32(header, 0x20);
     const std::uint16_t entrySize = reader.u16(header, wide ? 0x3A : 0x2E);
     std::uint32_t count = reader.u16(header, wide ? 0x3C : 0x30);
@@ -241,7 +227,7 @@ FixedFileInfo readElf(Reader &reader)
 
     // Counts too large for the header live in the first section header.
     if (count == 0 || namesIndex == 0xFFFF) {
-        const QByteArray first = reader.bytes(tableOffset, entrySize, "first section header");
+        const Chunk first = reader.bytes(tableOffset, entrySize, "first section header");
         if (count == 0)
             count = std::uint32_t(std::min<std::uint64_t>(
                 wide ? reader.u64(first, 0x20) : reader.u32(first, 0x14), maxElfSections + 1));
@@ -253,7 +239,7 @@ FixedFileInfo readElf(Reader &reader)
     if (namesIndex >= count)
         throw Error("its section name table is missing");
 
-    const QByteArray table =
+    const Chunk table =
         reader.bytes(tableOffset, std::uint64_t(count) * entrySize, "section table");
     struct Section
     {
@@ -272,12 +258,15 @@ FixedFileInfo readElf(Reader &reader)
     const Section names = section(namesIndex);
     if (names.type == elfNoBits || names.size > std::uint64_t(maxSectionNames))
         throw Error("its section name table is damaged");
-    const QByteArray nameTable = reader.bytes(names.offset, names.size, "section name table");
-    const QByteArray wanted(versionSectionName, sizeof versionSectionName); // with its zero
+    const std::span<const std::uint8_t> nameTable =
+        reader.bytes(names.offset, names.size, "section name table")
+            .bytes(0, names.size, "section name table");
+    const QByteArrayView nameBytes(nameTable.data(), qsizetype(nameTable.size()));
+    const QByteArrayView wanted(versionSectionName, sizeof versionSectionName); // with its zero
     for (std::uint32_t i = 0; i < count; ++i) {
         const Section s = section(i);
-        if (s.name >= std::uint64_t(nameTable.size()) ||
-            nameTable.mid(s.name, wanted.size()) != wanted)
+        if (s.name >= std::uint64_t(nameBytes.size()) ||
+            !nameBytes.sliced(qsizetype(s.name)).startsWith(wanted))
             continue;
         if (s.type == elfNoBits || s.size < sizeof(FixedFileInfo))
             throw Error("its version section is too short");
@@ -287,18 +276,42 @@ FixedFileInfo readElf(Reader &reader)
     throw Error("it has no version section");
 }
 
-FixedFileInfo readAny(QIODevice &device)
+FixedFileInfo readAny(std::span<const std::uint8_t> file)
 {
-    Reader reader(device, false);
-    const QByteArray magic = reader.bytes(0, 4, "file signature");
-    if (magic.startsWith("MZ")) {
+    Reader reader(file);
+    const std::span<const std::uint8_t> magic =
+        reader.bytes(0, 4, "file signature").bytes(0, 4, "file signature");
+    if (magic[0] == 'M' && magic[1] == 'Z') {
         PeReader pe(reader);
         return pe.read();
     }
-    if (magic == QByteArray("\x7f"
-                            "ELF"))
+    if (magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F')
         return readElf(reader);
     throw Error("it is neither a Windows program or library nor an ELF file");
+}
+
+// The device's bytes: a file mapped into memory, any other device read whole.
+FixedFileInfo readDevice(QIODevice &device)
+{
+    auto *file = qobject_cast<QFileDevice *>(&device);
+    if (file && file->size() > 0) {
+        if (uchar *mapped = file->map(0, file->size())) {
+            struct Unmap
+            {
+                QFileDevice *file;
+                uchar *mapped;
+                ~Unmap() { file->unmap(mapped); }
+            } unmap{file, mapped};
+            return readAny({mapped, static_cast<std::size_t>(file->size())});
+        }
+    }
+    if (device.size() > maxReadWhole)
+        throw Error("it is too large to be read");
+    if (!device.seek(0))
+        throw Error("cannot seek to its start");
+    const QByteArray bytes = device.readAll();
+    return readAny({reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                    static_cast<std::size_t>(bytes.size())});
 }
 
 QString failure(const QString &name, const QString &reason)
@@ -312,8 +325,8 @@ std::optional<FixedFileInfo> readFixedFileInfo(QIODevice &device, const QString 
                                                QString *error)
 {
     try {
-        return readAny(device);
-    } catch (const Error &e) {
+        return readDevice(device);
+    } catch (const std::runtime_error &e) { // ours, and the byte reader's
         if (error)
             *error = failure(name, QString::fromUtf8(e.what()));
     }

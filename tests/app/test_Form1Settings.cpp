@@ -264,6 +264,44 @@ TEST_F(FormFixture, Regedit4SettingsAreReadAndKeepTheirForm)
     EXPECT_EQ(imported.value(QStringLiteral("Fall")), QStringLiteral("12"));
 }
 
+// A folder name the code page cannot hold: the close goes through, the file is written anew
+// in the Unicode form with everything in it kept, and the user is told once.
+TEST_F(FormFixture, Regedit4SettingsWithAFolderOutsideTheCodePageAreWrittenAnewInUnicode)
+{
+    const QString source = path(QStringLiteral("\u0141\u00f3d\u017a"));
+    ASSERT_TRUE(QDir().mkpath(source));
+    QDir().mkpath(path(QStringLiteral("config/KT")));
+    QFile file(environment.settingsFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n\"Winter\"=\"33\"\r\n"
+        "\"Mine\"=\"Gr\xf6\xdf"
+        "e\"\r\n");
+    file.close();
+
+    TForm1 &window = makeForm();
+    window.DirectoryListBox1->setDirectory(source);
+    ASSERT_TRUE(window.close()) << errors.join('\n').toStdString();
+    ASSERT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Windows Registry Editor Version 5.00")))
+        << errors[0].toStdString();
+
+    const QByteArray stored = fileBytes(environment.settingsFile);
+    EXPECT_TRUE(stored.startsWith("\xff\xfe")) << "regedit's Unicode export form";
+    const QMap<QString, QString> imported = importAsRegedit(stored);
+    EXPECT_EQ(imported.value(QStringLiteral("Texture")), source);
+    EXPECT_EQ(imported.value(QStringLiteral("Winter")), QStringLiteral("33"));
+    EXPECT_EQ(imported.value(QStringLiteral("Mine")), QStringLiteral("Gr\u00f6\u00dfe"));
+
+    // The next start reads it back and the next close says nothing more.
+    form.reset();
+    errors.clear();
+    TForm1 &again = makeForm();
+    EXPECT_EQ(again.DirectoryListBox1->Directory(), source);
+    ASSERT_TRUE(again.close());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 TEST_F(FormFixture, SettingsAboveAKeyDeletionAreGoneAndAreWrittenAnewAfterIt)
 {
     const QString source = copySamples(QStringLiteral("source"), 1);

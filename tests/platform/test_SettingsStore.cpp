@@ -1,6 +1,7 @@
 // Tests of the settings store: reading stored values of every form, writing without losing
 // anything else in the file, and failures that leave the file as it was.
 #include "platform/Error.h"
+#include "platform/ErrorSink.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,22 @@ std::string errorOf(const std::function<void()> &f)
         return error.what();
     }
     return "(no error)";
+}
+
+// The error of f while files may grow to a few bytes only, as on a full disk.
+std::string errorOnAFullDisk(const std::function<void()> &f)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    if (getrlimit(RLIMIT_FSIZE, &old) != 0)
+        return "(getrlimit failed)";
+    rlimit tight = old;
+    tight.rlim_cur = 16;
+    if (setrlimit(RLIMIT_FSIZE, &tight) != 0)
+        return "(setrlimit failed)";
+    const std::string message = errorOf(f);
+    setrlimit(RLIMIT_FSIZE, &old);
+    return message;
 }
 
 class SettingsStoreTest : public ::testing::Test
@@ -271,15 +288,8 @@ TEST_F(SettingsStoreTest, WriteThatFailsHalfwayLeavesTheOldFile)
     const QByteArray before = storeWith("\"Winter\"=\"70\"\r\n");
     put(before);
     SettingsStore store(path());
-    // Files may grow to a few bytes only, as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit tight = old;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const std::string message = errorOf([&] { store.WriteString(Section, "Winter", "71"); });
-    setrlimit(RLIMIT_FSIZE, &old);
+    const std::string message =
+        errorOnAFullDisk([&] { store.WriteString(Section, "Winter", "71"); });
 
     EXPECT_EQ(message.rfind("Failed to set data for 'Winter': " + path().toStdString(), 0), 0u)
         << message;
@@ -288,6 +298,84 @@ TEST_F(SettingsStoreTest, WriteThatFailsHalfwayLeavesTheOldFile)
               QStringList{"user.reg"})
         << "no temporary file is left behind";
     EXPECT_EQ(store.ReadInteger(Section, "Winter", 0), 70);
+}
+
+TEST_F(SettingsStoreTest, Regedit4FileThatCannotHoldAValueIsWrittenAnewInUnicodeSayingSoOnce)
+{
+    // "Gr\xf6\xdfe" is "Größe" in the Windows code page; hex(2) text is code-page bytes.
+    put("REGEDIT4\r\n"
+        "\r\n"
+        "; Gr\xf6\xdf"
+        "e notes\r\n"
+        "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+        "\"Texture\"=\"C:\\\\Gr\xf6\xdf"
+        "e\"\r\n"
+        "\"Path\"=hex(2):25,41,25,e9,00\r\n"
+        "\"Blob\"=hex:01,02,\\\r\n"
+        "  03\r\n"
+        "\"Winter\"=\"33\"\r\n"
+        "\"Gone\"=-\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+        "\"N\"=dword:0000001f\r\n");
+    QStringList notices;
+    const platform::ErrorHandler previous = platform::setErrorHandler(
+        [&](const std::exception &error) { notices << QString::fromUtf8(error.what()); });
+    const QString city = QStringLiteral("/home/u/\u0141\u00f3d\u017a");
+    {
+        SettingsStore store(path());
+        writeAll(store, city, 40);
+    }
+    platform::setErrorHandler(previous);
+
+    EXPECT_EQ(contents(), "\xff\xfe" + utf16le(u"Windows Registry Editor Version 5.00\r\n"
+                                               "\r\n"
+                                               "; Gr\u00f6\u00dfe notes\r\n"
+                                               "[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                                               "\"Texture\"=\"/home/u/\u0141\u00f3d\u017a\"\r\n"
+                                               "\"Path\"=hex(2):25,00,41,00,25,00,e9,00,00,00\r\n"
+                                               "\"Blob\"=hex:01,02,\\\r\n"
+                                               "  03\r\n"
+                                               "\"Winter\"=\"40\"\r\n"
+                                               "\"Gone\"=-\r\n"
+                                               "\"Texture1\"=\"/home/u/out\"\r\n"
+                                               "\"Fall\"=\"12\"\r\n"
+                                               "\r\n"
+                                               "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                                               "\"N\"=dword:0000001f\r\n"));
+    ASSERT_EQ(notices.size(), 1) << notices.join('\n').toStdString();
+    EXPECT_TRUE(notices[0].contains(path())) << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains("Windows Registry Editor Version 5.00"))
+        << notices[0].toStdString();
+
+    SettingsStore again(path());
+    EXPECT_EQ(again.ReadString(Section, "Texture", ""), city);
+    EXPECT_EQ(again.ReadString(Section, "Path", ""), QStringLiteral("%A%\u00e9"));
+    EXPECT_EQ(again.notice(), QString()) << "a store that had nothing to convert says nothing";
+}
+
+TEST_F(SettingsStoreTest, Regedit4FileIsLeftAsItWasWhenItsUnicodeFormCannotBeWritten)
+{
+    const QByteArray before = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KT\\Frostane]\r\n"
+                              "\"Winter\"=\"33\"\r\n";
+    put(before);
+    QStringList notices;
+    const platform::ErrorHandler previous = platform::setErrorHandler(
+        [&](const std::exception &error) { notices << QString::fromUtf8(error.what()); });
+    SettingsStore store(path());
+    const std::string message =
+        errorOnAFullDisk([&] { store.WriteString(Section, "Texture", QStringLiteral("/\u0141")); });
+
+    EXPECT_EQ(message.rfind("Failed to set data for 'Texture': " + path().toStdString(), 0), 0u)
+        << message;
+    EXPECT_EQ(contents(), before);
+    EXPECT_TRUE(notices.isEmpty()) << "nothing was converted, so nothing is said";
+    // The next write, with room, converts and says so.
+    store.WriteString(Section, "Texture", QStringLiteral("/\u0141"));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_EQ(store.notice(), notices.value(0));
+    platform::setErrorHandler(previous);
+    EXPECT_EQ(SettingsStore(path()).ReadInteger(Section, "Winter", 0), 33);
 }
 
 } // namespace

@@ -1,0 +1,36 @@
+# Fails when the headless program loads Qt's widget toolkit, directly or through another
+# library: its full list of loaded libraries (ldd) and its own NEEDED entries (readelf) must
+# not name libQt6Widgets.
+# Run: cmake -DPROGRAM=<path> -P NoWidgetToolkit.cmake
+cmake_minimum_required(VERSION 3.25)
+if(NOT EXISTS "${PROGRAM}")
+    message(FATAL_ERROR "No program at '${PROGRAM}'")
+endif()
+find_program(LDD ldd)
+find_program(READELF NAMES readelf llvm-readelf)
+if(NOT LDD AND NOT READELF)
+    message(FATAL_ERROR "Neither ldd nor readelf found to list the libraries of ${PROGRAM}")
+endif()
+foreach(tool IN ITEMS LDD READELF)
+    if(NOT ${tool})
+        continue()
+    endif()
+    if(tool STREQUAL "LDD")
+        execute_process(COMMAND ${LDD} ${PROGRAM} OUTPUT_VARIABLE listing
+                        ERROR_VARIABLE errors RESULT_VARIABLE result)
+    else()
+        execute_process(COMMAND ${READELF} --dynamic ${PROGRAM} OUTPUT_VARIABLE listing
+                        ERROR_VARIABLE errors RESULT_VARIABLE result)
+    endif()
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "${${tool}} ${PROGRAM} failed (${result}): ${errors}")
+    endif()
+    if(NOT listing MATCHES "libQt6Core")
+        message(FATAL_ERROR "${${tool}} ${PROGRAM} lists no Qt Core, so it says nothing:\n${listing}")
+    endif()
+    string(REGEX MATCH "[^\n]*[Ww]idgets[^\n]*" widgets "${listing}")
+    if(widgets)
+        message(FATAL_ERROR "${PROGRAM} loads the widget toolkit: ${widgets}")
+    endif()
+endforeach()
+message(STATUS "${PROGRAM} loads no widget toolkit")
