@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libstb-dev libsquish-dev
-          libgtest-dev fonts-dejavu-core librsvg2-bin "$@")
+          libgtest-dev fonts-dejavu-core librsvg2-bin zlib1g-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,6 +11,7 @@
 #include "platform/StopRequest.h"
 #include "season/Adjustment.h"
 #include "season/SeasonNaming.h"
+#include "season/SeasonTable.h"
 #include "settings/StoredSettings.h"
 #include "texset/Manifest.h"
 #include "texset/ShardPlan.h"
@@ -62,29 +63,20 @@ void requireFolder(const QString &folder, const char *role, bool writable)
                              .toStdString());
 }
 
-// The strength of one season for the run. Winter and fall: the one given, else the one the
-// window stored (held to the range its edit box keeps), else the window's default, truncated
-// toward zero as the passes read it. Spring and hard winter, which the window does not make:
-// the one given, else their default.
+// The strength of one season for the run: the one given, else, for a season the window
+// makes, the one the window stored (held to the range its edit box keeps), else the season's
+// default; truncated toward zero as the passes read it.
 int adjustmentFor(const BatchOptions &options, season::Season season)
 {
-    using season::Season;
-    if (season == Season::Spring)
-        return options.spring ? season::truncateAdjustment(*options.spring)
-                              : season::defaultSpringAmount;
-    if (season == Season::HardWinter)
-        return options.hardSnow ? season::truncateAdjustment(*options.hardSnow)
-                                : season::defaultHardWinterThreshold;
-
-    const bool winter = season == Season::Winter;
-    const std::optional<double> &given = winter ? options.snow : options.fall;
-    if (given)
+    const season::SeasonRow &row = season::seasonRow(season);
+    if (const std::optional<double> &given = options.strength(season))
         return season::truncateAdjustment(*given);
-
+    const settings::Adjustment *stored = settings::StoredSettings::adjustmentOf(season);
+    if (!stored)
+        return row.defaultStrength;
     try {
         settings::StoredSettings store(platform::SettingsStore::defaultFilePath());
-        return store.adjustmentInRange(winter ? settings::StoredSettings::winter
-                                              : settings::StoredSettings::fall);
+        return store.adjustmentInRange(*stored);
     } catch (const platform::Error &e) {
         throw UsageError(std::string("cannot read the stored settings: ") + e.what());
     }

@@ -20,12 +20,14 @@ struct BatchOptions
     // The seasons the run makes, in the order each tile's outputs are written: one, or all
     // four for "all".
     std::vector<season::Season> seasons{season::Season::Winter};
-    // The strengths as given on the command line; empty when not given. "hardwinter --snow N"
-    // is held as hardSnow.
-    std::optional<double> snow;
-    std::optional<double> fall;
-    std::optional<double> spring;
-    std::optional<double> hardSnow;
+    // The strengths as given on the command line, by season; empty when not given.
+    // "hardwinter --snow N" is held as hard winter's.
+    std::optional<double> strengths[season::seasonCount];
+    std::optional<double> &strength(season::Season s) { return strengths[std::size_t(s)]; }
+    const std::optional<double> &strength(season::Season s) const
+    {
+        return strengths[std::size_t(s)];
+    }
     // Worker threads; empty for one per processor.
     std::optional<unsigned> jobs;
     bool createSU = false;
@@ -56,6 +58,9 @@ BatchOptions parseBatchOptions(const QStringList &arguments);
 // An adjustment as the window's edit box would hold it: a decimal number (with "." as the
 // separator) from `lowest` to `highest`. Throws UsageError naming the option and the value.
 double parseAdjustment(const QString &option, const QString &text, int lowest, int highest);
+
+// The command words of the seasons, in table order, joined by `separator`.
+QString seasonCommandList(const QString &separator);
 
 // The text --help prints.
 QString batchHelpText();

@@ -6,37 +6,26 @@
 #include "platform/FileNames.h"
 #include "preview/SeasonPreview.h"
 #include "season/Adjustment.h"
+#include "season/SeasonTable.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QGuiApplication>
 
-#include <iterator>
+#include <span>
 
 namespace batch {
 
 namespace {
 
-struct Strength
+// The names --sweep takes: each season's strength option, and "winter" for snow.
+QString sweepNames()
 {
-    const char *option;
-    season::Season season;
-    int lowest;
-    int highest;
-    int fallback;
-};
-
-const Strength kStrengths[] = {
-    {"snow", season::Season::Winter, season::lowestAdjustment, season::highestSnowThreshold,
-     season::defaultSnowThreshold},
-    {"fall", season::Season::Fall, season::lowestAdjustment, season::highestFallAmount,
-     season::defaultFallAmount},
-    {"spring", season::Season::Spring, season::lowestSpringAmount, season::highestSpringAmount,
-     season::defaultSpringAmount},
-    {"hard-snow", season::Season::HardWinter, season::lowestHardWinterThreshold,
-     season::highestHardWinterThreshold, season::defaultHardWinterThreshold},
-};
-constexpr int kStrengthCount = int(std::size(kStrengths));
+    QStringList names;
+    for (const season::SeasonRow &row : season::seasonTable())
+        names << QString::fromLatin1(row.option);
+    names << QString::fromLatin1(season::seasonRow(season::Season::Winter).command);
+    return names.join(QStringLiteral(", "));
+}
 
 } // namespace
 
@@ -50,57 +39,67 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
         QCommandLineParser parser;
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         std::vector<QCommandLineOption> options;
-        for (const Strength &s : kStrengths)
-            options.emplace_back(QString::fromLatin1(s.option), QString(), QStringLiteral("value"));
+        for (const season::SeasonRow &row : season::seasonTable())
+            options.emplace_back(QString::fromLatin1(row.option), QString(),
+                                 QStringLiteral("value"));
         const QCommandLineOption sweep(QStringLiteral("sweep"), QString(), QStringLiteral("name"));
         for (const auto &o : options)
             parser.addOption(o);
         parser.addOption(sweep);
-        if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + arguments))
+        // The strengths of a sweep follow its name; taken out before the options are read, a
+        // negative start ("--sweep snow -20:40:20") is not read as an option.
+        QStringList rest = arguments;
+        std::optional<QString> sweepRange;
+        for (qsizetype k = 0; k < rest.size(); ++k) {
+            const QString &word = rest[k];
+            if (word == QLatin1String("--"))
+                break;
+            const bool joined = word.startsWith(QLatin1String("--sweep=")) ||
+                                word.startsWith(QLatin1String("-sweep="));
+            const bool apart = word == QLatin1String("--sweep") || word == QLatin1String("-sweep");
+            const qsizetype at = joined ? k + 1 : (apart ? k + 2 : -1);
+            if (at >= 0 && at < rest.size()) {
+                sweepRange = rest.takeAt(at);
+                break;
+            }
+        }
+        if (!parser.parse(QStringList{QStringLiteral("tessavane-batch")} + rest))
             throw UsageError(parser.errorText().toStdString());
 
-        int strengths[kStrengthCount];
-        for (int k = 0; k < kStrengthCount; ++k)
-            strengths[k] =
-                parser.isSet(options[k])
-                    ? season::truncateAdjustment(parseAdjustment(
-                          QString::fromLatin1(kStrengths[k].option), parser.value(options[k]),
-                          kStrengths[k].lowest, kStrengths[k].highest))
-                    : kStrengths[k].fallback;
+        const std::span<const season::SeasonRow> table = season::seasonTable();
+        std::vector<int> strengths;
+        for (std::size_t k = 0; k < table.size(); ++k)
+            strengths.push_back(parser.isSet(options[k])
+                                    ? season::truncateAdjustment(
+                                          parseAdjustment(QString::fromLatin1(table[k].option),
+                                                          parser.value(options[k]), table[k].lowest,
+                                                          table[k].highest))
+                                    : table[k].defaultStrength);
 
         QStringList positional = parser.positionalArguments();
         std::vector<preview::Panel> panels{{std::nullopt, 0}};
         if (parser.isSet(sweep)) {
-            const QString name = parser.value(sweep).toLower();
-            std::optional<season::Season> swept;
-            if (name == QLatin1String("snow") || name == QLatin1String("winter"))
-                swept = season::Season::Winter;
-            else if (name == QLatin1String("fall"))
-                swept = season::Season::Fall;
-            else if (name == QLatin1String("spring"))
-                swept = season::Season::Spring;
-            else if (name == QLatin1String("hardwinter"))
-                swept = season::Season::HardWinter;
-            else
-                throw UsageError(QStringLiteral("--sweep: unknown strength \"%1\": use snow, fall, "
-                                                "spring or hardwinter")
-                                     .arg(parser.value(sweep))
+            const std::string name = parser.value(sweep).toStdString();
+            const season::SeasonRow *swept = season::seasonByOption(name);
+            if (!swept)
+                swept = season::seasonByCommand(name);
+            if (!swept)
+                throw UsageError(QStringLiteral("--sweep: unknown strength \"%1\": use %2")
+                                     .arg(parser.value(sweep), sweepNames())
                                      .toStdString());
-            if (positional.isEmpty())
+            if (!sweepRange)
                 throw UsageError("--sweep: expected NAME FROM:TO:STEP");
-            std::vector<int> strengths;
+            std::vector<int> sweptStrengths;
             try {
-                strengths = preview::parseSweep(positional.takeFirst());
+                sweptStrengths = preview::parseSweep(*sweepRange, swept->lowest, swept->highest);
             } catch (const platform::Error &e) {
                 throw UsageError(std::string("--sweep: ") + e.what());
             }
-            for (int v : strengths)
-                panels.push_back({swept, v});
+            for (int v : sweptStrengths)
+                panels.push_back({swept->season, v});
         } else {
-            panels.push_back({season::Season::Winter, strengths[0]});
-            panels.push_back({season::Season::Fall, strengths[1]});
-            panels.push_back({season::Season::Spring, strengths[2]});
-            panels.push_back({season::Season::HardWinter, strengths[3]});
+            for (std::size_t k = 0; k < table.size(); ++k)
+                panels.push_back({table[k].season, strengths[k]});
         }
         if (positional.size() < 2)
             throw UsageError(QStringLiteral("preview: expected TILE... OUT.png, got %1 argument%2")
@@ -113,16 +112,8 @@ int runPreviewCommand(const QStringList &arguments, std::FILE *, std::FILE *err)
                                             "(the last argument is the one written)")
                                  .arg(platform::displayFileName(out))
                                  .toStdString());
-        if (positional.size() == 1) {
-            preview::writePng(
-                preview::renderPreview(preview::readSummerTile(positional[0]), panels), out);
-        } else {
-            std::vector<preview::NamedTile> tiles;
-            for (const QString &path : positional)
-                tiles.push_back({platform::displayFileName(QFileInfo(path).fileName()),
-                                 preview::readSummerTile(path)});
-            preview::writePng(preview::renderContactSheet(tiles, panels), out);
-        }
+        preview::writePreview(std::vector<QString>(positional.begin(), positional.end()), panels,
+                              out);
         return AllWritten;
     } catch (const UsageError &e) {
         std::fprintf(err, "tessavane-batch: %s (see --help)\n", e.what());

@@ -6,15 +6,14 @@
 #include "convlib/FileIo.h"
 #include "platform/Error.h"
 #include "platform/FileNames.h"
+#include "preview/PngStream.h"
 #include "season/PixelRules.h"
+#include "season/SeasonTable.h"
 
-#include <QBuffer>
+#include <QFileInfo>
 #include <QFont>
-#include <QImageWriter>
 #include <QPainter>
 #include <QStringList>
-
-#include <span>
 
 #include <algorithm>
 
@@ -26,6 +25,7 @@ constexpr int kLabelHeight = 20;
 constexpr int kGap = 8;
 const QColor kBackground(48, 48, 48);
 const QColor kLabelColour(235, 235, 235);
+const QRgb kWater = qRgb(40, 90, 170);
 
 // The panel's pixels in place over a copy of the tile's colour.
 std::vector<std::uint8_t> seasonPixels(const SummerTile &tile, const Panel &panel)
@@ -33,39 +33,24 @@ std::vector<std::uint8_t> seasonPixels(const SummerTile &tile, const Panel &pane
     std::vector<std::uint8_t> bgr = tile.bgr;
     if (!panel.season)
         return bgr;
-    season::SnowNoise noise;
-    const std::size_t count = bgr.size() / 3;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint8_t *at = &bgr[3 * i];
-        const season::Pixel in{at[0], at[1], at[2]};
-        season::Pixel out = in;
-        switch (*panel.season) {
-        case season::Season::Winter:
-            out = season::winterPixel(in, panel.strength, noise);
-            break;
-        case season::Season::Fall:
-            out = season::fallPixel(in, panel.strength);
-            break;
-        case season::Season::Spring:
-            out = season::springPixel(in, tile.alpha[i], panel.strength);
-            break;
-        case season::Season::HardWinter:
-            out = season::hardWinterPixel(in, tile.alpha[i], panel.strength, noise);
-            break;
-        }
-        at[0] = out.blue;
-        at[1] = out.green;
-        at[2] = out.red;
-    }
+    season::TileColours colours;
+    colours.bgr = bgr.data();
+    colours.size = bgr.size();
+    colours.width = std::size_t(tile.width);
+    colours.height = std::size_t(tile.height);
+    colours.stride = 3 * std::size_t(tile.width);
+    colours.alpha = tile.alpha.data();
+    season::seasonRow(*panel.season).apply(colours, panel.strength, season::SnowNoise().state());
     return bgr;
 }
 
-// Water is shown half way to a clear blue, so the mask is seen where the texture is black.
+// Water (alpha below 128) is drawn in one colour in every panel, so the mask shows the same
+// wherever a season's rule changed or kept it.
 QRgb shown(const std::uint8_t *bgr, std::uint8_t alpha)
 {
-    if (!season::isWater(alpha))
-        return qRgb(bgr[2], bgr[1], bgr[0]);
-    return qRgb((bgr[2] + 40) / 2, (bgr[1] + 110) / 2, (bgr[0] + 220) / 2);
+    if (season::isWater(alpha))
+        return kWater;
+    return qRgb(bgr[2], bgr[1], bgr[0]);
 }
 
 } // namespace
@@ -107,17 +92,38 @@ QString panelLabel(const Panel &panel)
 
 namespace {
 
-QImage renderRow(const SummerTile &tile, const std::vector<Panel> &panels, const QString &tileName)
+std::uint64_t rowWidth(std::uint64_t tileWidth, std::size_t panels)
+{
+    return panels * tileWidth + (panels + 1) * kGap;
+}
+
+std::uint64_t rowHeight(std::uint64_t tileHeight)
+{
+    return tileHeight + kLabelHeight + 2 * kGap;
+}
+
+} // namespace
+
+QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels,
+                     const QString &tileName)
 {
     const int count = int(panels.size());
-    QImage sheet(count * tile.width + (count + 1) * kGap, tile.height + kLabelHeight + 2 * kGap,
-                 QImage::Format_RGB32);
+    QImage sheet(int(rowWidth(std::uint64_t(tile.width), panels.size())),
+                 int(rowHeight(std::uint64_t(tile.height))), QImage::Format_RGB32);
+    if (sheet.isNull())
+        throw platform::Error(
+            QStringLiteral("not enough memory for a %1-panel row of %2 x %3 tiles")
+                .arg(count)
+                .arg(tile.width)
+                .arg(tile.height)
+                .toStdString());
     sheet.fill(kBackground);
     QPainter painter(&sheet);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(13);
     painter.setFont(font);
     painter.setPen(kLabelColour);
+    QImage panel(tile.width, tile.height, QImage::Format_RGB32);
     for (int p = 0; p < count; ++p) {
         const int left = kGap + p * (tile.width + kGap);
         const int top = kGap + kLabelHeight;
@@ -127,7 +133,6 @@ QImage renderRow(const SummerTile &tile, const std::vector<Panel> &panels, const
         painter.drawText(QRect(left, kGap, tile.width, kLabelHeight - 4),
                          Qt::AlignLeft | Qt::AlignVCenter, label);
         const std::vector<std::uint8_t> bgr = seasonPixels(tile, panels[p]);
-        QImage panel(tile.width, tile.height, QImage::Format_RGB32);
         std::size_t i = 0;
         for (int y = tile.height - 1; y >= 0; --y) {
             auto *row = reinterpret_cast<QRgb *>(panel.scanLine(y));
@@ -140,36 +145,56 @@ QImage renderRow(const SummerTile &tile, const std::vector<Panel> &panels, const
     return sheet;
 }
 
-} // namespace
-
-QImage renderPreview(const SummerTile &tile, const std::vector<Panel> &panels)
+void writePreview(const std::vector<QString> &tiles, const std::vector<Panel> &panels,
+                  const QString &path)
 {
-    return renderRow(tile, panels, QString());
+    // Every tile's size first, from its headers: the picture's size, and any tile that cannot
+    // be read or drawn, are known before anything is written.
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    for (const QString &tile : tiles) {
+        const std::string file = platform::encodeFileName(tile).toStdString();
+        kovar::BitmapInfo info;
+        try {
+            info = kovar::inspectBitmap(kovar::readFileBytes(file), file);
+        } catch (const kovar::Error &e) {
+            throw platform::Error(e.what());
+        }
+        const std::uint64_t w = rowWidth(info.width, panels.size());
+        const std::uint64_t h = rowHeight(info.height);
+        if (w * h > largestRowPixels)
+            throw platform::Error(
+                QStringLiteral("%1: a row of %2 panels of %3 x %4 pixels would hold %5 pixels, "
+                               "more than the %6 a preview row may hold")
+                    .arg(platform::displayFileName(tile))
+                    .arg(panels.size())
+                    .arg(info.width)
+                    .arg(info.height)
+                    .arg(w * h)
+                    .arg(largestRowPixels)
+                    .toStdString());
+        width = std::max(width, w);
+        height += h - (height > 0 ? kGap : 0); // rows share the gap between them
+    }
+
+    PngStream png(path, std::uint32_t(std::min<std::uint64_t>(width, UINT32_MAX)),
+                  std::uint32_t(std::min<std::uint64_t>(height, UINT32_MAX)));
+    std::vector<QRgb> line(std::size_t(width), kBackground.rgb());
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        const QString name = tiles.size() > 1
+                                 ? platform::displayFileName(QFileInfo(tiles[t]).fileName())
+                                 : QString();
+        const QImage row = renderPreview(readSummerTile(tiles[t]), panels, name);
+        for (int y = t == 0 ? 0 : kGap; y < row.height(); ++y) {
+            const auto *pixels = reinterpret_cast<const QRgb *>(row.constScanLine(y));
+            std::copy(pixels, pixels + row.width(), line.begin());
+            png.writeRow(line.data());
+        }
+    }
+    png.finish();
 }
 
-QImage renderContactSheet(const std::vector<NamedTile> &tiles, const std::vector<Panel> &panels)
-{
-    std::vector<QImage> rows;
-    int width = 0;
-    int height = 0;
-    for (const NamedTile &named : tiles) {
-        rows.push_back(renderRow(named.tile, panels, named.name));
-        width = std::max(width, rows.back().width());
-        height += rows.back().height() - (rows.size() > 1 ? kGap : 0);
-    }
-    QImage sheet(width, height, QImage::Format_RGB32);
-    sheet.fill(kBackground);
-    QPainter painter(&sheet);
-    int top = 0;
-    for (const QImage &row : rows) {
-        painter.drawImage(0, top, row);
-        top += row.height() - kGap; // rows share the gap between them
-    }
-    painter.end();
-    return sheet;
-}
-
-std::vector<int> parseSweep(const QString &text)
+std::vector<int> parseSweep(const QString &text, int lowest, int highest)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
     bool ok = parts.size() == 3;
@@ -182,6 +207,12 @@ std::vector<int> parseSweep(const QString &text)
             QStringLiteral("sweep \"%1\" is not FROM:TO:STEP (integers, FROM <= TO, STEP > 0)")
                 .arg(text)
                 .toStdString());
+    if (from < lowest || to > highest)
+        throw platform::Error(QStringLiteral("sweep \"%1\" goes outside %2..%3")
+                                  .arg(text)
+                                  .arg(lowest)
+                                  .arg(highest)
+                                  .toStdString());
     if ((static_cast<long long>(to) - from) / step + 1 > 32)
         throw platform::Error(
             QStringLiteral("sweep \"%1\" gives more than 32 pictures").arg(text).toStdString());
@@ -189,27 +220,6 @@ std::vector<int> parseSweep(const QString &text)
     for (long long v = from; v <= to; v += step)
         strengths.push_back(int(v));
     return strengths;
-}
-
-void writePng(const QImage &image, const QString &path)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        throw platform::Error(QStringLiteral("%1: cannot write the picture: %2")
-                                  .arg(platform::displayFileName(path), writer.errorString())
-                                  .toStdString());
-    // Replaced whole or not at all, by the path's own bytes (a name need not be UTF-8).
-    try {
-        kovar::writeFileAtomically(
-            platform::encodeFileName(path).toStdString(),
-            std::span(reinterpret_cast<const std::uint8_t *>(png.constData()),
-                      std::size_t(png.size())));
-    } catch (const kovar::Error &e) {
-        throw platform::Error(e.what());
-    }
 }
 
 } // namespace preview

@@ -1,4 +1,4 @@
-// The per-pixel rules of the winter and fall passes.
+// The per-pixel rules of the winter, fall and spring passes.
 //
 // A pixel is one blue, green, red triple of the 24-bit working bitmap. A blue-dominant pixel
 // (blue strictly above red and green: water) goes through both rules unchanged.
@@ -71,81 +71,48 @@ inline bool isWater(std::uint8_t alpha)
 }
 
 // Spring (amount a, 0 to 25): young growth is a fresher, lighter green than summer's, while
-// bare ground (ploughed soil, tracks, roofs: red at or above green) stays as it is. How green a
-// pixel is decides how much it changes: w = green - red + 8, limited to 0..16, so soil (red 8
-// or more above green) gets nothing and vegetation (green 8 or more above red) all of it, with
-// no hard edge between them. At full weight green rises by 2a and blue falls by a (fresher,
-// more saturated) and red by a / 2. The sums are limited to 0..255.
+// grey and bare ground (roads, roofs, concrete, ploughed soil) stays as it is. Only a pixel
+// whose green stands above both red and blue and whose channels lie more than 24 apart is
+// vegetation; how much so decides how much it changes, with no hard edge: the weight
+// w = (chroma - 24) / 16 times (green - max(red, blue)) / 8, each limited to 0..1, so a grey
+// pixel (channels within 24 of each other) or a bare one (red or blue at or above green) keeps
+// its colour exactly. At full weight green rises by 2a, blue falls by a and red by a / 2.
+// The sums are limited to 0..255.
 inline Pixel springPixel(Pixel p, std::uint8_t alpha, int amount)
 {
     if (isWater(alpha) || isBlueDominant(p))
         return p;
-    const long long w =
-        p.green - p.red + 8 < 0 ? 0 : (p.green - p.red + 8 > 16 ? 16 : p.green - p.red + 8);
-    const long long a = amount;
-    return Pixel{clampChannel(p.blue - a * w / 16), clampChannel(p.green + 2 * a * w / 16),
-                 clampChannel(p.red - a * w / 32)};
-}
-
-// Hard winter (snow setting T, 0 to 255, as winter's: lower means more deep snow): all land
-// lies under snow, and what stands out of it or is cleared shows as darker texture. Channels
-// are raised by 30 and their integer mean taken, as in winter; then, first match:
-//   - Grey (the raised channels within 24 of each other: asphalt, concrete, slate roofs):
-//     cleared or trodden, a light grey that keeps its brightness, v = 128 + mean / 2.
-//   - Brighter than T: deep snow, v = 255 - (r mod 20) with r the next draw of the hard-winter
-//     generator, one draw per such pixel.
-//   - Not brighter than T (forest, hedges, shadows): trees and dark ground standing out of
-//     the snow, each raised channel taken 60 % of the way to white, so their structure shows
-//     through.
-namespace detail {
-
-// The hard-winter rule's two tests on the raised channels.
-struct HardWinterLook
-{
-    bool grey; // the raised channels within 24 of each other
-    bool deep; // not grey, and brighter than the threshold: a draw is made
-    int brightness;
-};
-
-inline HardWinterLook lookAt(Pixel p, int threshold)
-{
-    const int red = p.red + 30 > 255 ? 255 : p.red + 30;
-    const int green = p.green + 30 > 255 ? 255 : p.green + 30;
-    const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
-    const int brightness = (red + green + blue) / 3;
-    const int highest = red > green ? (red > blue ? red : blue) : (green > blue ? green : blue);
-    const int lowest = red < green ? (red < blue ? red : blue) : (green < blue ? green : blue);
-    const bool grey = highest - lowest < 24;
-    return HardWinterLook{grey, !grey && brightness > threshold, brightness};
-}
-
-} // namespace detail
-
-// Whether the hard-winter rule makes a draw for this pixel: the number of such pixels in a
-// tile is the number of draws its pass takes from the hard-winter generator.
-inline bool hardWinterDraws(Pixel p, std::uint8_t alpha, int threshold)
-{
-    return !isWater(alpha) && !isBlueDominant(p) && detail::lookAt(p, threshold).deep;
-}
-
-inline Pixel hardWinterPixel(Pixel p, std::uint8_t alpha, int threshold, SnowNoise &noise)
-{
-    if (isWater(alpha) || isBlueDominant(p))
+    const int highest =
+        p.red > p.green ? (p.red > p.blue ? p.red : p.blue) : (p.green > p.blue ? p.green : p.blue);
+    const int lowest =
+        p.red < p.green ? (p.red < p.blue ? p.red : p.blue) : (p.green < p.blue ? p.green : p.blue);
+    const int above = p.green - (p.red > p.blue ? p.red : p.blue);
+    const long long colourful =
+        highest - lowest - 24 < 0 ? 0 : (highest - lowest - 24 > 16 ? 16 : highest - lowest - 24);
+    const long long green = above < 0 ? 0 : (above > 8 ? 8 : above);
+    const long long w = colourful * green; // 0..128
+    if (w == 0)
         return p;
-    const detail::HardWinterLook look = detail::lookAt(p, threshold);
-    if (look.grey) {
-        const auto v = static_cast<std::uint8_t>(128 + look.brightness / 2);
-        return Pixel{v, v, v};
+    const long long a = amount;
+    return Pixel{clampChannel(p.blue - a * w / 128), clampChannel(p.green + 2 * a * w / 128),
+                 clampChannel(p.red - a * w / 256)};
+}
+
+// How many of `count` blue, green, red triples the winter rule with this threshold snows:
+// the number of draws the winter pass makes over them.
+inline std::uint64_t countWinterDraws(const std::uint8_t *bgr, std::size_t count, int threshold)
+{
+    std::uint64_t snowed = 0;
+    for (const std::uint8_t *end = bgr + 3 * count; bgr != end; bgr += 3) {
+        const Pixel p{bgr[0], bgr[1], bgr[2]};
+        if (isBlueDominant(p))
+            continue;
+        const int red = p.red + 30 > 255 ? 255 : p.red + 30;
+        const int green = p.green + 30 > 255 ? 255 : p.green + 30;
+        const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
+        snowed += (red + green + blue) / 3 > threshold;
     }
-    if (look.deep) {
-        const auto v = static_cast<std::uint8_t>(255 - noise.draw() % 20);
-        return Pixel{v, v, v};
-    }
-    const auto towardWhite = [](int c) {
-        const int raised = c + 30 > 255 ? 255 : c + 30;
-        return static_cast<std::uint8_t>(raised + (255 - raised) * 6 / 10);
-    };
-    return Pixel{towardWhite(p.blue), towardWhite(p.green), towardWhite(p.red)};
+    return snowed;
 }
 
 // The rules applied in place to `count` whole blue, green, red triples starting at `bgr`.

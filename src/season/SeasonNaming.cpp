@@ -31,36 +31,6 @@ std::size_t characterLength(const std::string &text, std::size_t i)
 
 } // namespace
 
-const char *seasonCode(Season season)
-{
-    switch (season) {
-    case Season::Winter:
-        return "wi";
-    case Season::Fall:
-        return "fa";
-    case Season::Spring:
-        return "sp";
-    case Season::HardWinter:
-        return "hw";
-    }
-    return "su";
-}
-
-const char *seasonName(Season season)
-{
-    switch (season) {
-    case Season::Winter:
-        return "winter";
-    case Season::Fall:
-        return "fall";
-    case Season::Spring:
-        return "spring";
-    case Season::HardWinter:
-        return "hard winter";
-    }
-    return "summer";
-}
-
 std::string seasonOutputName(const std::string &name, Season season, bool createSU)
 {
     if (createSU)

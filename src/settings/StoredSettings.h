@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/SettingsStore.h"
+#include "season/Season.h"
 
 #include <QString>
 
@@ -28,6 +29,8 @@ class StoredSettings
     static const QString summerMask;
     static const Adjustment winter; // snow setting
     static const Adjustment fall;   // browning amount
+    // The stored adjustment of a season the window makes; null for the others.
+    static const Adjustment *adjustmentOf(season::Season season);
 
     // Opens the store at filePath without creating anything; throws platform::Error naming
     // the file when it exists but cannot be read.

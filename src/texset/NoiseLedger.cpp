@@ -2,6 +2,7 @@
 #include "texset/NoiseLedger.h"
 
 #include "platform/Error.h"
+#include "season/SeasonTable.h"
 #include "texset/TileConversion.h"
 
 #include <algorithm>
@@ -10,23 +11,16 @@ namespace texset {
 
 std::optional<Generator> generatorOf(season::Season season)
 {
-    switch (season) {
-    case season::Season::Winter:
-        return WinterNoise;
-    case season::Season::HardWinter:
-        return HardWinterNoise;
-    default:
+    const season::Noise noise = season::seasonRow(season).noise;
+    if (noise == season::Noise::None)
         return std::nullopt;
-    }
+    return Generator(int(noise));
 }
 
-void countDraws(NoiseDraws &draws, const TileConversion &tile, season::Season season,
-                int adjustment)
+void countDraws(NoiseDraws &draws, TileConversion &tile, season::Season season, int adjustment)
 {
-    if (season == season::Season::Winter)
-        draws[WinterNoise] = tile.snowDraws(adjustment);
-    else if (season == season::Season::HardWinter)
-        draws[HardWinterNoise] = tile.hardWinterDraws(adjustment);
+    if (const std::optional<Generator> generator = generatorOf(season))
+        draws[*generator] = tile.draws(season, adjustment);
 }
 
 NoiseStates statesAfter(NoiseStates states, const NoiseDraws &draws)

@@ -29,8 +29,7 @@ std::optional<Generator> generatorOf(season::Season season);
 
 // Sets the draws the season's pass at this strength makes over the loaded tile in its
 // generator's place of `draws`; a season without noise leaves `draws` as it is.
-void countDraws(NoiseDraws &draws, const TileConversion &tile, season::Season season,
-                int adjustment);
+void countDraws(NoiseDraws &draws, TileConversion &tile, season::Season season, int adjustment);
 
 // The states after tiles making these draws, from `states`.
 NoiseStates statesAfter(NoiseStates states, const NoiseDraws &draws);

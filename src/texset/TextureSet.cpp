@@ -2,13 +2,14 @@
 // writes.
 //
 // Design. Everything in a tile's outputs depends only on that tile's pixels, the settings and,
-// for winter and hard winter, the state of that season's noise generator when the tile's pass
-// begins; those two states are the only thing one tile hands to the next. Each generator is
+// for a season whose rule draws noise (its row in the season table says which generator), the
+// state of that generator when the tile's pass begins; those states are the only thing one
+// tile hands to the next. Each generator is
 // a linear congruential generator, so its state k draws on is computed in O(log k)
 // (TileConversion.h), and the number of draws a tile makes is the number of pixels the
 // season's rule snows, which the tile's own pixels and the threshold decide. So a tile's
 // starting states are known as soon as every earlier tile has been read and counted; nobody
-// has to wait for an earlier tile's encoding. The two generators are apart, so a set that
+// has to wait for an earlier tile's encoding. The generators are apart, so a set that
 // makes several seasons writes each exactly as a set of that season alone would.
 //
 // Each worker thread repeats, on a tile of its own taken in file order:

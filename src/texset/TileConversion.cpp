@@ -7,7 +7,7 @@
 #include "convlib/WorkingBitmaps.h"
 #include "convlib/kovar.h"
 #include "season/PixelRules.h"
-#include "season/SnowNoise.h"
+#include "season/SeasonTable.h"
 
 namespace texset {
 
@@ -35,20 +35,26 @@ std::uint32_t snowStateAfter(std::uint32_t state, std::uint64_t draws)
 
 std::uint64_t countSnowedTriples(const std::uint8_t *bgr, std::size_t count, int threshold)
 {
-    // The winter rule's test, without the draw: raised channels, integer mean above the
-    // threshold, blue-dominant pixels left alone.
-    std::uint64_t snowed = 0;
-    for (const std::uint8_t *end = bgr + 3 * count; bgr != end; bgr += 3) {
-        const season::Pixel p{bgr[0], bgr[1], bgr[2]};
-        if (season::isBlueDominant(p))
-            continue;
-        const int red = p.red + 30 > 255 ? 255 : p.red + 30;
-        const int green = p.green + 30 > 255 ? 255 : p.green + 30;
-        const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
-        snowed += (red + green + blue) / 3 > threshold;
-    }
-    return snowed;
+    return season::countWinterDraws(bgr, count, threshold);
 }
+
+namespace {
+
+// The working bitmap's pixel data as the season rules take it.
+season::TileColours coloursOf(std::vector<std::uint8_t> &bitmap, const kovar::Image &image,
+                              const std::vector<std::uint8_t> &alpha)
+{
+    season::TileColours tile;
+    tile.bgr = bitmap.data() + headerSize;
+    tile.size = bitmap.size() - headerSize;
+    tile.width = image.width();
+    tile.height = image.height();
+    tile.stride = (3 * tile.width + 3) / 4 * 4;
+    tile.alpha = alpha.data();
+    return tile;
+}
+
+} // namespace
 
 void TileConversion::load(const std::filesystem::path &texture)
 {
@@ -56,65 +62,28 @@ void TileConversion::load(const std::filesystem::path &texture)
     m_image.reset();
     m_image.emplace(kovar::decodeBitmap(kovar::readFileBytes(m_texture), m_texture));
     m_colour = kovar::encodeColourBitmap(*m_image);
+    const std::size_t width = m_image->width();
+    m_alpha.resize(width * m_image->height());
+    std::size_t i = 0;
+    for (std::size_t y = m_image->height(); y-- > 0;)
+        for (std::size_t x = 0; x < width; ++x, ++i)
+            m_alpha[i] = m_image->pixel(x, y)[3];
 }
 
-std::uint64_t TileConversion::snowDraws(int threshold) const
+std::uint64_t TileConversion::draws(season::Season season, int adjustment)
 {
-    return countSnowedTriples(m_colour.data() + headerSize, (m_colour.size() - headerSize) / 3,
-                              threshold);
-}
-
-std::uint64_t TileConversion::hardWinterDraws(int threshold) const
-{
-    std::uint64_t draws = 0;
-    const std::uint8_t *rgba = m_image->data();
-    for (const std::uint8_t *end = rgba + m_image->byteCount(); rgba != end; rgba += 4)
-        draws +=
-            season::hardWinterDraws(season::Pixel{rgba[2], rgba[1], rgba[0]}, rgba[3], threshold);
-    return draws;
+    return season::seasonRow(season).draws(coloursOf(m_colour, *m_image, m_alpha), adjustment);
 }
 
 void TileConversion::applyPass(season::Season season, int adjustment, std::uint32_t noiseState)
 {
-    if (season == season::Season::Winter || season == season::Season::Fall) {
-        m_passOnImage = false;
-        m_work = m_colour;
-        std::uint8_t *bgr = m_work.data() + headerSize;
-        const std::size_t triples = (m_work.size() - headerSize) / 3;
-        if (season == season::Season::Winter) {
-            season::SnowNoise noise(noiseState);
-            season::winterTriples(bgr, triples, adjustment, noise);
-        } else {
-            season::fallTriples(bgr, triples, adjustment);
-        }
-        return;
-    }
-
-    m_passOnImage = true;
-    if (m_seasoned)
-        *m_seasoned = *m_image; // keeps the buffer when the size is the same
-    else
-        m_seasoned.emplace(*m_image);
-    season::SnowNoise noise(noiseState);
-    const std::size_t width = m_seasoned->width();
-    for (std::size_t y = m_seasoned->height(); y-- > 0;) {
-        std::uint8_t *rgba = m_seasoned->pixel(0, y);
-        for (std::size_t x = 0; x < width; ++x, rgba += 4) {
-            const season::Pixel in{rgba[2], rgba[1], rgba[0]};
-            const season::Pixel out = season == season::Season::Spring
-                                          ? season::springPixel(in, rgba[3], adjustment)
-                                          : season::hardWinterPixel(in, rgba[3], adjustment, noise);
-            rgba[0] = out.red;
-            rgba[1] = out.green;
-            rgba[2] = out.blue;
-        }
-    }
+    m_work = m_colour;
+    season::TileColours tile = coloursOf(m_work, *m_image, m_alpha);
+    season::seasonRow(season).apply(tile, adjustment, noiseState);
 }
 
 const kovar::Image &TileConversion::seasonedImage()
 {
-    if (m_passOnImage)
-        return *m_seasoned;
     // The seasoned colour part read back as the join reads it, with the texture's alpha: the
     // alpha bitmap holds each pixel's alpha as its grey level, which the join takes back
     // unchanged.

@@ -1,6 +1,5 @@
 // One tile of a texture set, converted in memory: read and decode, season pass, encode.
 //
-// Winter and fall:
 // The steps are those of the library's four calls around the working files, with the files
 // left out: the texture is decoded, its colour part laid out as the 24-bit working bitmap
 // (54-byte header, blue, green, red triples, rows bottom-up and padded), the pass runs over
@@ -36,13 +35,13 @@ class TileConversion
     // platform::Error) naming the texture and the reason.
     void load(const std::filesystem::path &texture);
 
+    // The draws the season's pass will make over the loaded tile from its generator.
+    std::uint64_t draws(season::Season season, int adjustment);
     // The draws the winter pass will make over the loaded tile.
-    std::uint64_t snowDraws(int threshold) const;
-    // The draws the hard-winter pass will make over the loaded tile.
-    std::uint64_t hardWinterDraws(int threshold) const;
+    std::uint64_t snowDraws(int threshold) { return draws(season::Season::Winter, threshold); }
 
-    // The season's pass over the loaded tile's own colours. Winter and hard winter start
-    // their noise at `noiseState` (each has a generator of its own); the others ignore it.
+    // The season's pass over the loaded tile's own colours, its noise (if it draws any)
+    // starting at `noiseState`.
     void applyPass(season::Season season, int adjustment, std::uint32_t noiseState);
 
     // The seasoned tile as the image the library encodes: the last pass's colours with the
@@ -57,8 +56,8 @@ class TileConversion
     std::optional<kovar::Image> m_image;
     std::optional<kovar::Image> m_seasoned;
     std::vector<std::uint8_t> m_colour; // the working bitmap as read
-    std::vector<std::uint8_t> m_work;   // the working bitmap after a winter or fall pass
-    bool m_passOnImage = false;         // the last pass ran over m_seasoned directly
+    std::vector<std::uint8_t> m_alpha;  // the texture's alpha, rows bottom-up as in m_colour
+    std::vector<std::uint8_t> m_work;   // the working bitmap after the last pass
     std::vector<std::uint8_t> m_encoded;
     std::string m_texture;
 };

@@ -1161,9 +1161,9 @@ TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
     // Summer and four seasons, 256 x 256 each, 8 pixels apart, below a 20-pixel label.
     ASSERT_EQ(sheet.size(), QSize(5 * 256 + 6 * 8, 256 + 20 + 2 * 8));
 
-    // Blue-dominant pixels look the same in every panel, water (alpha below 128) in spring
-    // and hard winter too (winter and fall judge by colour alone); land changes in every
-    // season.
+    // Water (alpha below 128) is drawn in one colour in every panel, the summer's too;
+    // blue-dominant land looks the same in winter, fall and spring, which leave it as it is;
+    // land changes in every season.
     const preview::SummerTile summer = preview::readSummerTile(tile);
     auto at = [&](int panel, int i) {
         const int x = i % 256;
@@ -1172,28 +1172,52 @@ TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
     };
     int water = 0;
     int changed[5] = {};
+    std::set<QRgb> waterColours;
     for (int i = 0; i < 256 * 256; ++i) {
         const std::uint8_t *bgr = &summer.bgr[3 * std::size_t(i)];
         const bool blue = bgr[0] > bgr[1] && bgr[0] > bgr[2];
-        water += summer.alpha[i] < 128;
-        for (int panel = 1; panel < 5; ++panel) {
-            if (blue || (panel >= 3 && summer.alpha[i] < 128))
+        const bool wet = summer.alpha[i] < 128;
+        water += wet;
+        for (int panel = 0; panel < 5; ++panel) {
+            if (wet)
+                waterColours.insert(at(panel, i));
+            else if (blue && panel < 4)
                 ASSERT_EQ(at(panel, i), at(0, i)) << "panel " << panel << " pixel " << i;
-            else
+            else if (panel > 0)
                 changed[panel] += at(panel, i) != at(0, i);
         }
     }
     EXPECT_GT(water, 1000) << "the sample should hold water";
+    EXPECT_EQ(waterColours.size(), 1u);
     for (int panel = 1; panel < 5; ++panel)
         EXPECT_GT(changed[panel], 10000) << "panel " << panel;
 
-    // A sweep: summer, then one panel per strength.
+    // A sweep: summer, then one panel per strength; a negative start needs no "--".
     const Outcome sweep = run({"preview", "--sweep", "snow", "40:160:40", tile, sheetPath});
     ASSERT_EQ(sweep.status, 0) << sweep.err;
     EXPECT_EQ(QImage(sheetPath).width(), 5 * 256 + 6 * 8);
+    const Outcome negative = run({"preview", tile, "--sweep", "fall", "-20:10:10", sheetPath});
+    ASSERT_EQ(negative.status, 0) << negative.err;
+    EXPECT_EQ(QImage(sheetPath).width(), 5 * 256 + 6 * 8);
+    const Outcome joined = run({"preview", "--sweep=hardwinter", "0:100:50", tile, sheetPath});
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(QImage(sheetPath).width(), 4 * 256 + 5 * 8);
+    // Sweeps hold to the season's range, as the strength options do.
+    const std::pair<QStringList, const char *> outside[] = {
+        {{"--sweep", "hard-snow", "-2147483648:0:1"}, "outside 0..100"},
+        {{"--sweep", "spring", "0:30:10"}, "outside 0..25"},
+        {{"--sweep", "snow", "-1001:0:100"}, "outside -1000..255"},
+        {{"--sweep", "fall", "0:26:13"}, "outside -1000..25"},
+    };
+    for (const auto &[arguments, part] : outside) {
+        const Outcome refused =
+            run(QStringList{"preview"} + arguments + QStringList{tile, sheetPath});
+        EXPECT_EQ(refused.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(contains(refused.err, part)) << refused.err;
+    }
     for (const QStringList &bad :
          {QStringList{"--sweep", "snow", "9:1:1", tile, sheetPath},
-          QStringList{"--sweep", "rain", "1:9:1", tile, sheetPath},
+          QStringList{"--sweep", "rain", "1:9:1", tile, sheetPath}, QStringList{"--sweep", "snow"},
           QStringList{"--spring", "26", tile, sheetPath}, QStringList{tile}}) {
         const Outcome refused = run(QStringList{"preview"} + bad);
         EXPECT_EQ(refused.status, 2) << bad.join(' ').toStdString();
@@ -1204,7 +1228,12 @@ TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
     // be a tile the user meant to preview.
     const Outcome two = run({"preview", tile, tile, sheetPath});
     ASSERT_EQ(two.status, 0) << two.err;
-    EXPECT_EQ(QImage(sheetPath).size(), QSize(5 * 256 + 6 * 8, 2 * (256 + 20 + 2 * 8) - 8));
+    const QImage rows(sheetPath);
+    ASSERT_EQ(rows.size(), QSize(5 * 256 + 6 * 8, 2 * (256 + 20 + 2 * 8) - 8));
+    // The picture is written row by row: the second row's panels are the first row's.
+    for (int y = 28; y < 28 + 256; y += 5)
+        for (int x = 0; x < rows.width(); x += 3)
+            ASSERT_EQ(rows.pixel(x, y + 256 + 20 + 8), rows.pixel(x, y)) << x << "," << y;
     const std::filesystem::path copy = source("030123210321200su.bmp");
     std::filesystem::copy_file(tile.toStdString(), copy);
     const auto before = readBytes(copy);
@@ -1220,7 +1249,57 @@ TEST_F(BatchCommand, PreviewShowsEachSeasonLabelledAndLeavesWaterAlone)
     using season::Season;
     EXPECT_EQ(preview::panelLabel({std::nullopt, 0}), "summer");
     EXPECT_EQ(preview::panelLabel({Season::Winter, 70}), "winter 70");
-    EXPECT_EQ(preview::panelLabel({Season::HardWinter, 110}), "hard winter 110");
+    EXPECT_EQ(preview::panelLabel({Season::HardWinter, 60}), "hard winter 60");
+}
+
+// A 24-bit bitmap of the given size, every pixel grey.
+Bytes greyBitmap(std::uint32_t width, std::uint32_t height)
+{
+    const std::uint32_t row = (3 * width + 3) / 4 * 4;
+    Bytes bytes(54 + std::size_t(row) * height, 128);
+    auto put = [&](std::size_t at, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + k] = std::uint8_t(value >> (8 * k));
+    };
+    std::fill(bytes.begin(), bytes.begin() + 54, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put(2, std::uint32_t(bytes.size()));
+    put(10, 54);
+    put(14, 40);
+    put(18, width);
+    put(22, height);
+    bytes[26] = 1;  // planes
+    bytes[28] = 24; // bits per pixel
+    return bytes;
+}
+
+// One row of a picture (a tile's panels) holds at most 2^25 pixels: beyond that the command
+// refuses in one line naming the tile, before any tile is drawn or the picture is begun. Below
+// it, a sheet of any number of rows is written, since it is written row by row.
+TEST_F(BatchCommand, PreviewRefusesARowOverItsLimitBeforeAnyWork)
+{
+    const std::filesystem::path big = source("000000000000000su.bmp");
+    writeBytes(big, greyBitmap(2048, 2048));
+    const QString sheetPath = QString::fromStdString(dest("big.png").string());
+    const QString tile = QString::fromStdString(big.string());
+    const QString small = QStringLiteral(TESSAVANE_SOURCE_DIR "/samples/030123210321200su.bmp");
+    // Nine panels of 2048 x 2048 are over the limit; the small tile first is not drawn either.
+    const Outcome refused = run({"preview", "--sweep", "snow", "0:80:10", small, tile, sheetPath});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "000000000000000su.bmp")) << refused.err;
+    EXPECT_TRUE(contains(refused.err, "33554432")) << refused.err;
+    std::size_t messages = 0;
+    for (std::size_t at = refused.err.find("tessavane-batch:"); at != std::string::npos;
+         at = refused.err.find("tessavane-batch:", at + 1))
+        ++messages;
+    EXPECT_EQ(messages, 1u) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dest("big.png")));
+    EXPECT_EQ(namesIn(dest()).size(), 0u) << "no temporary left";
+    // Two panels of it are within the limit.
+    const Outcome two = run({"preview", "--sweep", "snow", "70:70:1", tile, sheetPath});
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(QImage(sheetPath).size(), QSize(2 * 2048 + 3 * 8, 2048 + 20 + 2 * 8));
 }
 
 } // namespace

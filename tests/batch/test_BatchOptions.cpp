@@ -1,6 +1,7 @@
 // The command line of tessavane-batch.
 #include "batch/BatchOptions.h"
 #include "season/SeasonNaming.h"
+#include "season/SeasonTable.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,20 @@ std::string describe(const BatchOptions &o)
     QStringList seasons;
     for (const season::Season s : o.seasons)
         seasons << QString::fromLatin1(season::seasonCode(s));
+    using season::Season;
     QString extra;
-    if (o.spring)
-        extra += QStringLiteral(" spring ") + number(o.spring);
-    if (o.hardSnow)
-        extra += QStringLiteral(" hard-snow ") + number(o.hardSnow);
+    if (o.strength(Season::Spring))
+        extra += QStringLiteral(" spring ") + number(o.strength(Season::Spring));
+    if (o.strength(Season::HardWinter))
+        extra += QStringLiteral(" hard-snow ") + number(o.strength(Season::HardWinter));
     if (o.shard)
         extra += QStringLiteral(" shard %1/%2").arg(o.shard->index).arg(o.shard->count);
     if (o.update)
         extra += o.dryRun ? QStringLiteral(" update dry-run") : QStringLiteral(" update");
     return QStringLiteral("%1%2 snow %3 fall %4%5%6%7%8 %9")
-               .arg(o.help ? "help " : "", seasons.join(','), number(o.snow), number(o.fall),
-                    extra + jobs, o.createSU ? " create-su" : "", o.keepGoing ? " keep-going" : "",
-                    o.quiet ? " quiet" : "", o.source)
+               .arg(o.help ? "help " : "", seasons.join(','), number(o.strength(Season::Winter)),
+                    number(o.strength(Season::Fall)), extra + jobs, o.createSU ? " create-su" : "",
+                    o.keepGoing ? " keep-going" : "", o.quiet ? " quiet" : "", o.source)
                .toStdString() +
            " " + o.destination.toStdString();
 }
@@ -57,8 +59,10 @@ TEST(BatchOptions, GoodCommandLinesParse)
         {{"Spring", "--spring", "25", "in", "out"}, "sp snow - fall - spring 25 in out"},
         {{"hardwinter", "--snow", "90", "in", "out"}, "hw snow - fall - hard-snow 90 in out"},
         {{"hardwinter", "--hard-snow=0", "in", "out"}, "hw snow - fall - hard-snow 0 in out"},
-        {{"all", "--snow", "60", "--hard-snow", "120", "--spring", "0", "in", "out"},
-         "wi,fa,sp,hw snow 60 fall - spring 0 hard-snow 120 in out"},
+        {{"all", "--snow", "60", "--hard-snow", "80", "--spring", "0", "in", "out"},
+         "wi,fa,sp,hw snow 60 fall - spring 0 hard-snow 80 in out"},
+        {{"HardWinter", "--hard-snow", "100", "in", "out"},
+         "hw snow - fall - hard-snow 100 in out"},
         {{"winter", "--shard", "2/3", "in", "out"}, "wi snow - fall - shard 2/3 in out"},
         {{"fall", "--shard=1/1", "in", "out"}, "fa snow - fall - shard 1/1 in out"},
         {{"all", "--update", "in", "out"}, "wi,fa,sp,hw snow - fall - update in out"},
@@ -78,8 +82,11 @@ TEST(BatchOptions, BadCommandLinesRaiseAOneLineUsageError)
         {{"summer", "in", "out"}, "unknown season \"summer\": use winter, fall, spring"},
         {{"spring", "--spring", "26", "in", "out"}, "--spring: 26 is outside 0..25"},
         {{"spring", "--spring", "-1", "in", "out"}, "outside 0..25"},
-        {{"hardwinter", "--snow", "-5", "in", "out"}, "--snow: -5 is outside 0..255"},
-        {{"all", "--hard-snow", "256", "in", "out"}, "--hard-snow: 256 is outside 0..255"},
+        {{"hardwinter", "--snow", "-5", "in", "out"}, "--snow: -5 is outside 0..100"},
+        {{"hardwinter", "--snow", "101", "in", "out"}, "--snow: 101 is outside 0..100"},
+        {{"all", "--hard-snow", "101", "in", "out"}, "--hard-snow: 101 is outside 0..100"},
+        {{"hardwinter", "--hard-snow", "1", "--hard-snow", "2", "in", "out"},
+         "--hard-snow given more than once"},
         {{"hardwinter", "--snow", "90", "--hard-snow", "90", "in", "out"}, "not both"},
         {{"all", "--create-su", "in", "out"}, "--create-su cannot be used with all"},
         {{"winter", "--frost", "in", "out"}, "frost"},

@@ -1,10 +1,12 @@
 // The pixel rules, the snow noise generator and the truncation of adjustments.
 #include "season/Adjustment.h"
+#include "season/HardWinter.h"
 #include "season/PixelRules.h"
 #include "season/SnowNoise.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -112,8 +114,10 @@ TEST(SpringPixel, GreensVegetationKeepsBareGroundAndWater)
         Pixel expected;
     } cases[] = {
         {"VegetationFullWeight", rgb(60, 100, 50), 255, 10, rgb(55, 120, 40)},
-        {"HalfWeightAtEqualRedAndGreen", rgb(100, 100, 50), 255, 10, rgb(98, 110, 45)},
+        {"PaleVegetationQuarterWeight", rgb(70, 78, 50), 255, 10, rgb(69, 83, 48)},
+        {"EqualRedAndGreenIsBare", rgb(100, 100, 50), 255, 25, rgb(100, 100, 50)},
         {"BareSoilUnchanged", rgb(150, 120, 90), 255, 25, rgb(150, 120, 90)},
+        {"GreenishGreyRoadUnchanged", rgb(120, 143, 121), 255, 25, rgb(120, 143, 121)},
         {"AmountZeroUnchanged", rgb(60, 100, 50), 255, 0, rgb(60, 100, 50)},
         {"LimitedTo255And0", rgb(20, 250, 5), 255, 25, rgb(8, 255, 0)},
         {"WaterUnchanged", rgb(60, 100, 50), 127, 25, rgb(60, 100, 50)},
@@ -124,35 +128,150 @@ TEST(SpringPixel, GreensVegetationKeepsBareGroundAndWater)
         EXPECT_EQ(season::springPixel(c.in, c.alpha, c.amount), c.expected) << c.name;
 }
 
-TEST(HardWinterPixel, SnowsAllLandKeepingDarkAndGreyStructure)
+// Grey and bare pixels (channels within 24 of each other, or red or blue at or above green)
+// keep their green against the mean of red and blue to within 3 levels, at every amount:
+// every such colour on a coarse grid, every amount.
+TEST(SpringPixel, GreyAndBareGroundKeepItsGreenAtEveryAmount)
 {
-    const Pixel snow1 = rgb(249, 249, 249); // 255 - 346 % 20
-    const struct
+    int checked = 0;
+    for (int red = 0; red < 256; red += 5)
+        for (int green = 0; green < 256; green += 5)
+            for (int blue = 0; blue < 256; blue += 5) {
+                const Pixel p = rgb(red, green, blue);
+                const int highest = std::max({red, green, blue});
+                const int lowest = std::min({red, green, blue});
+                const bool grey = highest - lowest < 24;
+                const bool bare = red >= green || blue >= green;
+                if (!grey && !bare)
+                    continue;
+                ++checked;
+                const double before = green - (red + blue) / 2.0;
+                for (int amount = 0; amount <= 25; ++amount) {
+                    const Pixel q = season::springPixel(p, 255, amount);
+                    const double after = q.green - (q.red + q.blue) / 2.0;
+                    ASSERT_LE(std::abs(after - before), 3.0)
+                        << red << "," << green << "," << blue << " at " << amount;
+                }
+            }
+    EXPECT_GT(checked, 50000);
+}
+
+// A 96 x 96 tile: open field (left), forest of dark crowns and lighter gaps (right), a grey
+// road across, water the mask marks along the bottom rows, a lake of blue-dominant pixels the
+// mask does not mark, and single blue-dominant pixels among the land.
+struct HardWinterFixture
+{
+    static constexpr std::size_t size = 96;
+    std::vector<std::uint8_t> bgr = std::vector<std::uint8_t>(3 * size * size);
+    std::vector<std::uint8_t> alpha = std::vector<std::uint8_t>(size * size, 255);
+
+    HardWinterFixture()
     {
-        const char *name;
-        Pixel in;
-        std::uint8_t alpha;
-        int threshold;
-        Pixel expected;
-        int draws;
-    } cases[] = {
-        {"BrightFieldDeepSnow", rgb(150, 170, 90), 255, 110, snow1, 1},
-        {"GreyRoadLightGrey", rgb(100, 100, 100), 255, 110, rgb(193, 193, 193), 0},
-        {"GreyDarkerThanThresholdStillGrey", rgb(50, 45, 40), 255, 255, rgb(165, 165, 165), 0},
-        {"ForestTowardWhite", rgb(40, 80, 30), 255, 110, rgb(181, 197, 177), 0},
-        {"T255NothingDeep", rgb(225, 200, 150), 255, 255, rgb(255, 245, 225), 0},
-        {"WaterUnchanged", rgb(150, 170, 90), 0, 0, rgb(150, 170, 90), 0},
-        {"BlueDominantUnchanged", rgb(10, 20, 30), 255, -1000, rgb(10, 20, 30), 0},
+        for (std::size_t y = 0; y < size; ++y)
+            for (std::size_t x = 0; x < size; ++x) {
+                Pixel p = rgb(150 + int(x % 7), 165 + int(y % 5), 95);
+                if (x >= 48)
+                    p = (x / 3 + y / 3) % 3 == 0 ? rgb(70, 95, 60) : rgb(25, 45, 22);
+                if (y >= 44 && y < 50)
+                    p = rgb(112, 112, 110);
+                if (x % 29 == 3 && y % 31 == 5)
+                    p = rgb(20, 40, 90); // bluish shadows: land
+                if (lake(x, y))
+                    p = rgb(30, 60, 120); // open water the mask does not mark: frozen
+                set(x, y, p);
+                if (y < 6)
+                    alpha[y * size + x] = 0;
+            }
+    }
+    static bool lake(std::size_t x, std::size_t y) { return x >= 8 && x < 20 && y >= 60 && y < 72; }
+    void set(std::size_t x, std::size_t y, Pixel p)
+    {
+        std::uint8_t *at = &bgr[3 * (y * size + x)];
+        at[0] = p.blue;
+        at[1] = p.green;
+        at[2] = p.red;
+    }
+    Pixel at(const std::vector<std::uint8_t> &image, std::size_t x, std::size_t y) const
+    {
+        const std::uint8_t *p = &image[3 * (y * size + x)];
+        return Pixel{p[0], p[1], p[2]};
+    }
+    std::vector<std::uint8_t> hardWinter(int depth) const
+    {
+        std::vector<std::uint8_t> out = bgr;
+        season::TileColours tile{out.data(), out.size(), size, size, 3 * size, alpha.data()};
+        season::hardWinterTile(tile, depth);
+        return out;
+    }
+    static int lowest(Pixel p) { return std::min({p.red, p.green, p.blue}); }
+};
+
+TEST(HardWinterTile, RuleProperties)
+{
+    const HardWinterFixture f;
+    const std::size_t n = HardWinterFixture::size;
+    const std::vector<std::uint8_t> deep = f.hardWinter(season::defaultHardWinterDepth);
+    const auto meanLowest = [&](const std::vector<std::uint8_t> &image, std::size_t x0,
+                                std::size_t x1, std::size_t y0, std::size_t y1) {
+        double sum = 0;
+        for (std::size_t y = y0; y < y1; ++y)
+            for (std::size_t x = x0; x < x1; ++x)
+                sum += HardWinterFixture::lowest(f.at(image, x, y));
+        return sum / double((x1 - x0) * (y1 - y0));
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        season::SnowNoise noise;
-        EXPECT_EQ(season::hardWinterPixel(c.in, c.alpha, c.threshold, noise), c.expected);
-        season::SnowNoise reference;
-        for (int i = 0; i < c.draws; ++i)
-            reference.draw();
-        EXPECT_EQ(noise.state(), reference.state()) << "draws made";
-        EXPECT_EQ(season::hardWinterDraws(c.in, c.alpha, c.threshold), c.draws == 1);
+
+    // Water (alpha below 128) comes out as it went in; every other pixel, blue-dominant ones
+    // too, is at least as light in every channel as in summer.
+    for (std::size_t y = 0; y < n; ++y)
+        for (std::size_t x = 0; x < n; ++x) {
+            const Pixel in = f.at(f.bgr, x, y);
+            const Pixel out = f.at(deep, x, y);
+            if (y < 6) {
+                ASSERT_EQ(out, in) << x << "," << y;
+            } else {
+                ASSERT_GE(out.red, in.red) << x << "," << y;
+                ASSERT_GE(out.green, in.green) << x << "," << y;
+                ASSERT_GE(out.blue, in.blue) << x << "," << y;
+            }
+        }
+
+    // Open field is deep snow; the forest keeps dark trees; the road is a light grey between.
+    const double field = meanLowest(deep, 0, 40, 10, 40);
+    const double forest = meanLowest(deep, 56, 96, 10, 40);
+    const double road = meanLowest(deep, 0, 40, 45, 49);
+    EXPECT_GE(field, 240.0);
+    EXPECT_LT(forest, field - 40.0);
+    EXPECT_GT(forest, meanLowest(f.bgr, 56, 96, 10, 40) + 60.0);
+    EXPECT_LT(road, field - 15.0);
+    EXPECT_GT(road, 180.0);
+    const Pixel roadPixel = f.at(deep, 20, 47);
+    EXPECT_LE(std::abs(roadPixel.red - roadPixel.blue), 1) << "trodden snow is grey";
+
+    // More depth, more snow: no channel of any pixel darkens as the depth rises, and at the
+    // deepest all land is white.
+    std::vector<std::uint8_t> before = f.hardWinter(0);
+    for (int depth = 10; depth <= season::highestHardWinterDepth; depth += 10) {
+        const std::vector<std::uint8_t> now = f.hardWinter(depth);
+        for (std::size_t i = 0; i < now.size(); ++i)
+            ASSERT_GE(now[i], before[i]) << "depth " << depth << " byte " << i;
+        before = now;
+    }
+    for (std::size_t y = 6; y < n; ++y)
+        for (std::size_t x = 0; x < n; ++x)
+            ASSERT_EQ(f.at(before, x, y), rgb(255, 255, 255)) << x << "," << y;
+
+    // Decided from each pixel's surroundings, not from a grid: the tile moved by one to three
+    // pixels gives the result moved by as much, away from the borders.
+    for (std::size_t shift = 1; shift < 4; ++shift) {
+        HardWinterFixture moved;
+        for (std::size_t y = 0; y < n; ++y)
+            for (std::size_t x = shift; x < n; ++x)
+                moved.set(x, y, f.at(f.bgr, x - shift, y));
+        const std::vector<std::uint8_t> out = moved.hardWinter(season::defaultHardWinterDepth);
+        for (std::size_t y = 24; y < n - 24; ++y)
+            for (std::size_t x = 24; x < n - 24; ++x)
+                ASSERT_EQ(f.at(out, x, y), f.at(deep, x - shift, y))
+                    << "shift " << shift << " at " << x << "," << y;
     }
 }
 

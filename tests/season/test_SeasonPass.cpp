@@ -4,12 +4,15 @@
 #include "platform/Error.h"
 #include "season/PixelRules.h"
 #include "season/SeasonPass.h"
+#include "season/SeasonTable.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <set>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -277,6 +280,82 @@ TEST_F(SeasonPass, PipesAreRefusedWithoutWaiting)
         }
     }
     EXPECT_TRUE(fs::is_fifo(file("pipe.bmp")));
+}
+
+} // namespace
+
+namespace {
+
+// Winter and fall through the season table, as the texture sets and the preview run them,
+// give the bytes the passes have always given: the checksums were taken from the rules as
+// they stood before the table, over 65,536 pseudo-random pixels and a 2-byte tail.
+TEST(SeasonTableRules, WinterAndFallBytesAreUnchanged)
+{
+    std::vector<std::uint8_t> pixels(3 * 256 * 256 + 2);
+    std::uint32_t state = 12345;
+    for (std::uint8_t &b : pixels) {
+        state = state * 1103515245u + 12345u;
+        b = std::uint8_t(state >> 24);
+    }
+    const auto checksum = [](const std::vector<std::uint8_t> &bytes) {
+        std::uint64_t h = 1469598103934665603ull;
+        for (const std::uint8_t b : bytes)
+            h = (h ^ b) * 1099511628211ull;
+        return h;
+    };
+    const struct
+    {
+        season::Season season;
+        int strength;
+        std::uint64_t checksum;
+        std::uint32_t stateAfter; // winter: the generator's state after the tile
+    } cases[] = {
+        {season::Season::Winter, 70, 0x8c3172a8c83aac37ull, 2835034109u},
+        {season::Season::Winter, 150, 0xc657cea8b3a3d122ull, 1773984087u},
+        {season::Season::Fall, 12, 0x49b43f91e129405aull, 0},
+        {season::Season::Fall, -7, 0x55145f915c79cd86ull, 0},
+        {season::Season::Fall, 25, 0x58bef9d792628b6dull, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(season::seasonName(c.season)) + " " + std::to_string(c.strength));
+        const season::SeasonRow &row = season::seasonRow(c.season);
+        std::vector<std::uint8_t> out = pixels;
+        // The tail and the row layout play no part in winter and fall: all whole triples are
+        // taken as one run.
+        std::vector<std::uint8_t> alpha(256 * 256, 0);
+        season::TileColours tile{out.data(), out.size(), 256, 256, 768, alpha.data()};
+        row.apply(tile, c.strength, 1);
+        EXPECT_EQ(checksum(out), c.checksum);
+        if (row.noise != season::Noise::None) {
+            season::TileColours original{pixels.data(), pixels.size(), 256, 256, 768, alpha.data()};
+            season::SnowNoise counted(1);
+            for (std::uint64_t k = row.draws(original, c.strength); k > 0; --k)
+                counted.draw();
+            EXPECT_EQ(counted.state(), c.stateAfter) << "draws counted";
+        } else {
+            EXPECT_EQ(row.draws(tile, c.strength), 0u);
+        }
+    }
+}
+
+// Every season has one row, found by its code's command word and option, and the codes are
+// the two letters of a texture name, all different from each other and from summer's.
+TEST(SeasonTableRules, OneRowPerSeason)
+{
+    std::set<std::string> codes{season::summerCode()};
+    for (const season::SeasonRow &row : season::seasonTable()) {
+        EXPECT_EQ(&season::seasonRow(row.season), &row);
+        EXPECT_EQ(season::seasonByCommand(row.command), &row);
+        EXPECT_EQ(season::seasonByOption(row.option), &row);
+        EXPECT_EQ(std::string(row.code).size(), 2u);
+        EXPECT_TRUE(codes.insert(row.code).second) << row.code;
+        EXPECT_LE(row.lowest, row.defaultStrength);
+        EXPECT_LE(row.defaultStrength, row.highest);
+    }
+    EXPECT_EQ(codes.size(), season::seasonCount + 1);
+    EXPECT_EQ(season::seasonByCommand("HARDWINTER"),
+              &season::seasonRow(season::Season::HardWinter));
+    EXPECT_EQ(season::seasonByCommand("summer"), nullptr);
 }
 
 } // namespace
