@@ -3,6 +3,7 @@
 
 #include "season/Adjustment.h"
 #include "season/SeasonTable.h"
+#include "settings/StoredSettings.h"
 
 #include <QCommandLineParser>
 
@@ -242,7 +243,7 @@ QString batchHelpText()
                "OUT.png\n"
                "\n"
                "Makes the seasonal version of every summer texture in SOURCE (the files named\n"
-               "???????????????su.bmp, letter case ignored) and writes it into DEST, named with\n"
+               "%4, letter case ignored) and writes it into DEST, named with\n"
                "%2 in place of %3. Winter and fall are exactly\n"
                "what the window's \"Create Winter Texture set\" and \"Create Fall Texture set\"\n"
                "write. all writes the four seasons of each texture, reading it once; its winter\n"
@@ -293,7 +294,8 @@ QString batchHelpText()
                "adjustment or job count, unreadable stored settings); stopped by a signal: that\n"
                "signal.\n")
         .arg(seasonCommandList(QStringLiteral("|")), seasonCodeList(),
-             QStringLiteral("\"%1\"").arg(QString::fromLatin1(season::summerCode())));
+             QStringLiteral("\"%1\"").arg(QString::fromLatin1(season::summerCode())),
+             settings::StoredSettings::summerMask);
 }
 
 QString batchVersionText()
