@@ -994,18 +994,20 @@ TEST_F(BatchCommand, AnUpdateWritesWhatChangedAndEqualsAFreshRun)
         EXPECT_FALSE(contains(dry.out, tileName(10, code))) << dry.out;
         EXPECT_FALSE(contains(dry.out, tileName(20, code))) << dry.out;
     }
-    for (const int later : {40, 50, 60, 70})
-        for (const char *code : {"wi", "hw"})
-            EXPECT_TRUE(
-                contains(dry.out, "would write " + tileName(later, code) + " (snow start moved)\n"))
-                << dry.out;
-    EXPECT_TRUE(contains(dry.out, "Would write 16 outputs, remove 4; 16 up to date")) << dry.out;
+    // Winter's later outputs start their snow elsewhere; hard winter draws no noise.
+    for (const int later : {40, 50, 60, 70}) {
+        EXPECT_TRUE(
+            contains(dry.out, "would write " + tileName(later, "wi") + " (snow start moved)\n"))
+            << dry.out;
+        EXPECT_FALSE(contains(dry.out, tileName(later, "hw"))) << dry.out;
+    }
+    EXPECT_TRUE(contains(dry.out, "Would write 12 outputs, remove 4; 20 up to date")) << dry.out;
     EXPECT_EQ(namesIn(dest()).size(), 34u) << "the dry run writes nothing";
 
     const Outcome changed = run(update);
     ASSERT_EQ(changed.status, 0) << changed.err;
     EXPECT_TRUE(contains(changed.out, "Written 6 of 6 files")) << changed.out;
-    EXPECT_TRUE(contains(changed.out, "Up to date: 16 outputs; written: 4 new, 4 source changed, 8 "
+    EXPECT_TRUE(contains(changed.out, "Up to date: 20 outputs; written: 4 new, 4 source changed, 4 "
                                       "snow start moved; removed: 4 source removed"))
         << changed.out;
     for (const int kept : {40, 50, 60, 70})
