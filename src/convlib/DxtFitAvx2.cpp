@@ -1,6 +1,7 @@
 // The four-colour fit of opaque DXT1 blocks for processors with AVX2, chosen at run time. Only
-// the functions of DxtFitKernel.inc are compiled for AVX2 (no fused multiply-add, so that they
-// compute what the baseline version does); every header is included before the switch.
+// the functions of DxtFitKernel.inc and DxtFitSearch.inc are compiled for AVX2 (no fused
+// multiply-add, so that they compute what the baseline version does); every header is included
+// before the switch.
 #include "convlib/DxtFourColourFit.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ namespace kovar::dxtblock {
 #define DXT_FIT_MADD _mm256_madd_epi16
 #define DXT_FIT_VECTOR_BYTES 32
 #include "convlib/DxtFitKernel.inc"
+#include "convlib/DxtFitSearch.inc"
 #undef DXT_FIT_ENTRY
 #undef DXT_FIT_VECTOR_BYTES
 #undef DXT_FIT_REGISTER

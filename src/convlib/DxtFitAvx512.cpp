@@ -1,6 +1,7 @@
 // The four-colour fit of opaque DXT1 blocks for processors with AVX-512 (F, BW, DQ, VL), chosen at
-// run time. Only the functions of DxtFitKernel.inc are compiled for AVX-512 (no fused multiply-add,
-// so that they compute what the baseline version does); every header is included before the switch.
+// run time. Only the functions of DxtFitKernel.inc and DxtFitSearch.inc are compiled for AVX-512
+// (no fused multiply-add, so that they compute what the baseline version does); every header is
+// included before the switch.
 #include "convlib/DxtFourColourFit.h"
 
 #include <cstdint>
@@ -22,6 +23,7 @@ namespace kovar::dxtblock {
 #define DXT_FIT_MADD _mm512_madd_epi16
 #define DXT_FIT_VECTOR_BYTES 64
 #include "convlib/DxtFitKernel.inc"
+#include "convlib/DxtFitSearch.inc"
 #undef DXT_FIT_ENTRY
 #undef DXT_FIT_VECTOR_BYTES
 #undef DXT_FIT_REGISTER

@@ -12,6 +12,7 @@ namespace kovar::dxtblock {
 #define DXT_FIT_MADD _mm_madd_epi16
 #define DXT_FIT_VECTOR_BYTES 16
 #include "convlib/DxtFitKernel.inc"
+#include "convlib/DxtFitSearch.inc"
 #undef DXT_FIT_ENTRY
 #undef DXT_FIT_VECTOR_BYTES
 #undef DXT_FIT_REGISTER

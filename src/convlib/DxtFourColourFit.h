@@ -1,6 +1,7 @@
 // Four-colour DXT1 block fitting for opaque blocks: the shared types and tables, and the choice
-// of instruction set. The fit itself is compiled once per instruction set (DxtFitKernel.inc);
-// every version performs the same operations in the same order, so all give the same bytes.
+// of instruction set. The fit itself is compiled once per instruction set (DxtFitKernel.inc and
+// DxtFitSearch.inc); every version performs the same operations in the same order, so all give
+// the same bytes.
 #pragma once
 
 #include "convlib/Dxt.h"
