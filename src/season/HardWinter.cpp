@@ -23,6 +23,9 @@ using Map = std::vector<std::int32_t>;
 // The radius of the squares the surroundings are taken over: twice 7 x 7, close to a Gaussian
 // of sigma 2.8.
 constexpr int surroundings = 3;
+// The radius for the landscape around: twice 25 x 25, close to a Gaussian of sigma 10, wide
+// enough that a town's shadows and dark yards do not make it a forest.
+constexpr int landscape = 12;
 
 // Each value replaced by the sum over the 2r + 1 values around it in its row; values beyond
 // the tile's edge count 0.
@@ -91,7 +94,7 @@ void hardWinterTile(TileColours &tile, int depth)
     // blue-dominant shadows), so that neither darkens what is around it: each smoothed value is
     // a sum over land divided by the land's own smoothed weight.
     Map luminance(count), land(count), landLuminance(count), landChroma(count), roughness(count),
-        nearLand(count), scratch(count);
+        nearLand(count), wideLuminance(count), scratch(count);
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
@@ -103,10 +106,15 @@ void hardWinterTile(TileColours &tile, int depth)
             roughness[i] = isLand;
             nearLand[i] = isLand;
             landLuminance[i] = isLand * luminance[i];
+            // In whole levels: sums over the wide window would overflow in 256ths.
+            wideLuminance[i] = isLand * (luminance[i] >> 8);
             landChroma[i] =
                 isLand * (std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
         }
     }
+    Map wideLand = land;
+    smooth(wideLand, scratch, width, height, landscape);
+    smooth(wideLuminance, scratch, width, height, landscape);
     smooth(land, scratch, width, height, surroundings);
     smooth(landLuminance, scratch, width, height, surroundings);
     // Grey is judged closer in, so that a street between colourful fields is grey.
@@ -130,25 +138,34 @@ void hardWinterTile(TileColours &tile, int depth)
             if (isWater(tile.alpha[i]))
                 continue;
             const float lum = float(luminance[i]) * (1.0f / 256.0f);
-            float around = lum, colourfulness = 0.0f, rough = 0.0f;
+            float around = lum, wide = lum, colourfulness = 0.0f, rough = 0.0f;
             if (land[i] > 0) {
                 const float perWeight = 1.0f / float(land[i]);
                 around = float(landLuminance[i]) * perWeight * (1.0f / 256.0f);
                 rough = float(roughness[i]) * perWeight * (1.0f / 256.0f);
             }
+            if (wideLand[i] > 0)
+                wide = float(wideLuminance[i]) / float(wideLand[i]);
             if (nearLand[i] > 0)
                 colourfulness = float(landChroma[i]) / float(nearLand[i]);
             const float darker = around - lum; // above 0: darker than around it
             const float trees = smoothStep(80.0f, 40.0f, around) * smoothStep(1.0f, 3.0f, rough);
             const float grey = smoothStep(12.0f, 5.0f, colourfulness) *
                                smoothStep(60.0f, 90.0f, around) * (1.0f - trees);
-            // Open ground: only what stands out darker than the ground's own grain shows.
-            const float open = 1.9f / 255.0f * std::max(0.0f, darker - 1.0f - 0.1f * rough);
-            const float standing = trees * (0.15f + 0.45f * smoothStep(-15.0f, 30.0f, darker));
-            const float trodden = grey * 0.2f;
+            // Open ground: only what stands out darker than the ground's own grain shows, over a
+            // faint trace of the whole summer, so that pale houses on darker ground still show.
+            const float open = 1.425f / 255.0f * std::max(0.0f, darker - 1.0f - 0.2f * rough) +
+                               0.035f / 255.0f * (255.0f - lum);
+            // In deep forest (a dark landscape, not only dark surroundings) the canopy stands
+            // dark and greener out of the snow; only the gaps between crowns are white.
+            const float deep = smoothStep(50.0f, 20.0f, wide);
+            const float standing = trees * (0.1125f - 0.075f * deep +
+                                            (0.3375f + 0.4f * deep) *
+                                                smoothStep(-15.0f, 30.0f, darker + 40.0f * deep));
+            const float trodden = grey * 0.15f;
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
             // Snow over open ground and trodden snow are grey; trees keep some of their colour.
-            const float saturation = 0.55f * trees * (1.0f - grey);
+            const float saturation = (0.55f + 0.2f * deep) * trees * (1.0f - grey);
             for (int c = 0; c < 3; ++c) {
                 const float ground =
                     std::clamp(lum + saturation * (float(bgr[c]) - lum), 0.0f, 255.0f);
