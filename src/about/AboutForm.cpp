@@ -8,6 +8,7 @@
 #include "controls/mbutton.h"
 #include "platform/AppTitle.h"
 #include "platform/ErrorSink.h"
+#include "platform/FileNames.h"
 #include "platform/LibrarySearch.h"
 #include "platform/ShellOpen.h"
 #include "platform/VersionInfo.h"
@@ -122,7 +123,10 @@ void insertSorted(QListWidget *list, const QString &text, int itemHeight)
 
 TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
 {
-    executablePath = QCoreApplication::applicationFilePath();
+    // By its bytes, so a program folder whose name is not UTF-8 still shows the version.
+    executablePath = platform::executablePath();
+    if (executablePath.isEmpty())
+        executablePath = QCoreApplication::applicationFilePath();
     findLibrary = [](const QString &bareName) {
         return platform::findLibrary(bareName, platform::librarySearchFolders());
     };

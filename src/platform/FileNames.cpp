@@ -1,8 +1,13 @@
 // File names as the file system gives them (bytes) held losslessly in QString.
 #include "platform/FileNames.h"
 
+#include <QFile>
+
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -107,6 +112,41 @@ QString displayFileName(QStringView name)
         c = byte >= 0xA0 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
     }
     return shown;
+}
+
+bool openForReading(QFile &file, QStringView name, QString *reason)
+{
+    const auto fail = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    // Not blocking on open keeps a FIFO with no writer from hanging the caller.
+    const int fd =
+        ::open(encodeFileName(name).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return fail(qt_error_string(errno));
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const bool folder = S_ISDIR(status.st_mode);
+        ::close(fd);
+        return fail(folder ? QStringLiteral("it is a folder")
+                           : QStringLiteral("it is not a regular file"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    return true;
+}
+
+bool isRegularFile(QStringView name)
+{
+    struct stat status
+    {};
+    return ::stat(encodeFileName(name).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 QString currentFolder()

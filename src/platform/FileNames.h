@@ -13,6 +13,8 @@
 
 #include <filesystem>
 
+class QFile;
+
 namespace platform {
 
 QString decodeFileName(QByteArrayView bytes);
@@ -24,6 +26,13 @@ std::filesystem::path toNativePath(QStringView name);
 // The name as a person reads it: each byte that is not valid UTF-8 shown as the Latin-1
 // character it is in that encoding (a control byte as U+FFFD).
 QString displayFileName(QStringView name);
+
+// Opens a decoded name for reading into file, by its bytes. A FIFO, device, socket or folder
+// is refused without waiting on it. On failure, reason (when given) says why.
+bool openForReading(QFile &file, QStringView name, QString *reason = nullptr);
+
+// Whether a decoded name is a regular file (a link counts as what it names).
+bool isRegularFile(QStringView name);
 
 // The process's working folder, by its bytes; empty when the system cannot say (a deleted
 // folder, for instance).

@@ -1,6 +1,7 @@
 // Bare library names resolved through the program folder, the loader's folders and PATH.
 #include "platform/LibrarySearch.h"
 
+#include "platform/FileNames.h"
 #include "platform/InstallLayout.h"
 
 #include <QCoreApplication>
@@ -76,7 +77,9 @@ QStringList librarySearchFolders()
 {
     // An installed program's run path names its private library folder; the loader searches
     // it after LD_LIBRARY_PATH and before the system folders.
-    const QString programFolder = QCoreApplication::applicationDirPath();
+    QString programFolder = executableFolder();
+    if (programFolder.isEmpty())
+        programFolder = QCoreApplication::applicationDirPath();
     return librarySearchFolders(programFolder, qEnvironmentVariable("LD_LIBRARY_PATH"),
                                 QStringList{privateLibraryFolder(programFolder)} +
                                     systemLibraryFolders(),
@@ -109,9 +112,10 @@ QString findLibrary(const QString &bareName, const QStringList &folders)
     const QStringList names = libraryFileNames(bareName);
     for (const QString &folder : folders) {
         for (const QString &name : names) {
-            const QFileInfo candidate(QDir(folder), name);
-            if (candidate.isFile())
-                return candidate.absoluteFilePath();
+            // By bytes: a folder whose name is not UTF-8 still finds its libraries.
+            const QString candidate = QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+            if (isRegularFile(candidate))
+                return candidate;
         }
     }
     return {};

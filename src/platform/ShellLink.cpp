@@ -4,6 +4,7 @@
 #include "convlib/ByteReader.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/Error.h"
+#include "platform/FileNames.h"
 #include "platform/WinePaths.h"
 
 #include <QByteArray>
@@ -173,10 +174,11 @@ std::optional<ShellLink> parseShellLink(const QByteArray &data, const QString &n
 
 std::optional<ShellLink> readShellLink(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    QString reason;
+    if (!openForReading(file, path, &reason)) {
         if (error)
-            *error = failure(path, file.errorString());
+            *error = failure(path, reason);
         return std::nullopt;
     }
     if (file.size() > maxLinkFile) {

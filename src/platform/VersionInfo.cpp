@@ -3,6 +3,7 @@
 
 #include "convlib/ByteReader.h"
 #include "platform/Error.h"
+#include "platform/FileNames.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -335,10 +336,11 @@ std::optional<FixedFileInfo> readFixedFileInfo(QIODevice &device, const QString 
 
 std::optional<FixedFileInfo> readFixedFileInfo(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    QString reason;
+    if (!openForReading(file, path, &reason)) {
         if (error)
-            *error = failure(path, file.errorString());
+            *error = failure(path, reason);
         return std::nullopt;
     }
     return readFixedFileInfo(file, path, error);

@@ -1,6 +1,7 @@
 // Bare library names resolved through ordered folders, and the loader's configuration files.
 #include "platform/LibrarySearch.h"
 
+#include "platform/FileNames.h"
 #include "platform/InstallLayout.h"
 
 #include <QDir>
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ostream>
+#include <sys/stat.h>
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString &text, std::ostream *os)
@@ -117,6 +120,18 @@ TEST_F(FindLibrary, AnInstalledProgramFindsItsLibraryInThePrivateFolder)
     EXPECT_FALSE(platform::isInstalledProgramFolder(bin + QStringLiteral("/libkovar.so")));
     EXPECT_EQ(platform::findLibrary(QStringLiteral("kovar.dll"), {bin, privateFolder}),
               bin + QStringLiteral("/libkovar.so"));
+}
+
+TEST_F(FindLibrary, AFolderNamedInLatin1FindsItsLibraryByBytes)
+{
+    const QByteArray bytes = QFile::encodeName(root.path()) + "/Sc\xe8nes";
+    ASSERT_EQ(::mkdir(bytes.constData(), 0700), 0);
+    FILE *file = std::fopen((bytes + "/libkovar.so").constData(), "wb");
+    ASSERT_TRUE(file);
+    std::fclose(file);
+    const QString folder = platform::decodeFileName(bytes);
+    EXPECT_EQ(platform::findLibrary(QStringLiteral("kovar.dll"), {folder}),
+              folder + QStringLiteral("/libkovar.so"));
 }
 
 TEST(LibrarySearchFolders, TheRunningProgramAlsoSearchesItsPrivateFolder)

@@ -3,6 +3,7 @@
 #include "platform/VersionInfo.h"
 
 #include "VersionFixtures.h"
+#include "platform/FileNames.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -10,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <ostream>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -197,6 +200,34 @@ TEST(FileVersion, AFolderIsNotAVersionedFile)
 {
     QTemporaryDir folder;
     EXPECT_FALSE(platform::readFixedFileInfo(folder.path()));
+}
+
+// A program installed under a folder whose name is not UTF-8 still reads its version, and a
+// FIFO in its place fails at once instead of waiting for a writer.
+TEST(FileVersion, ReadsByBytesAndRefusesWhatIsNotAFile)
+{
+    QTemporaryDir root;
+    const QByteArray folder = QFile::encodeName(root.path()) + "/caf\xe9 \xff";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QString path = platform::decodeFileName(folder + "/kovar.dll");
+    {
+        const QByteArray bytes = buildPe(PeOptions{});
+        FILE *file = std::fopen((folder + "/kovar.dll").constData(), "wb");
+        ASSERT_TRUE(file);
+        ASSERT_EQ(std::fwrite(bytes.constData(), 1, bytes.size(), file), size_t(bytes.size()));
+        std::fclose(file);
+    }
+    QString error;
+    const auto info = platform::readFixedFileInfo(path, &error);
+    ASSERT_TRUE(info) << error.toStdString();
+    EXPECT_EQ(info->productVersionMS, PeOptions{}.productMS);
+
+    const QByteArray fifo = folder + "/kttiff.dll";
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_FALSE(platform::readFixedFileInfo(platform::decodeFileName(fifo), &error));
+    EXPECT_TRUE(error.endsWith(QStringLiteral("it is not a regular file"))) << error.toStdString();
+    EXPECT_FALSE(platform::readFixedFileInfo(platform::decodeFileName(folder), &error));
+    EXPECT_TRUE(error.endsWith(QStringLiteral("it is a folder"))) << error.toStdString();
 }
 
 TEST(FileVersion, ARealElfWithoutVersionSectionSaysSo)
