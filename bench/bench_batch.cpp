@@ -8,7 +8,8 @@
 //     a ratio to the floor's and its page faults per tile;
 //   - what durability costs: the same set made in this process with each flush mode, as a
 //     ratio to no flush at all;
-//   - "all" against the four single-season runs it stands for;
+//   - each season's run as a ratio to winter's, and "all" against the four single-season runs
+//     it stands for;
 //   - the batch's peak resident memory at the small and at the large tile count (one child
 //     process each), which must not grow with the number of files;
 //   - --update at the large count: a first update (no manifest: every output written) against
@@ -224,7 +225,7 @@ BatchRun runBatch(const QString &source, const QString &dest, unsigned jobs,
     std::vector<const char *> argv{program.constData(), season};
     if (std::string(season) != "hardwinter")
         argv.insert(argv.end(), {"--snow", threshold.constData()});
-    argv.insert(argv.end(), {"--hard-snow", "110", "--jobs", jobCount.constData(), "--quiet"});
+    argv.insert(argv.end(), {"--jobs", jobCount.constData(), "--quiet"});
     if (extra)
         argv.push_back(extra);
     argv.insert(argv.end(), {src.constData(), dst.constData(), nullptr});
@@ -356,16 +357,24 @@ int main(int argc, char **argv)
         std::printf("Four seasons (tessavane-batch --jobs %u; time as a ratio to the four separate "
                     "runs):\n",
                     cores);
+        const char *const seasons[] = {"winter", "fall", "spring", "hardwinter"};
         double allSeconds = 0;
-        double separateSeconds = 0;
+        double seasonSeconds[std::size(seasons)] = {};
         for (int r = 0; r < repeats; ++r) {
             emptyFolder(dest);
             settleDisk(dest);
             allSeconds += runBatch(source, dest, cores, "all").seconds;
-            emptyFolder(dest);
-            settleDisk(dest);
-            for (const char *season : {"winter", "fall", "spring", "hardwinter"})
-                separateSeconds += runBatch(source, dest, cores, season).seconds;
+            for (std::size_t s = 0; s < std::size(seasons); ++s) {
+                emptyFolder(dest);
+                settleDisk(dest);
+                seasonSeconds[s] += runBatch(source, dest, cores, seasons[s]).seconds;
+            }
+        }
+        double separateSeconds = 0;
+        for (std::size_t s = 0; s < std::size(seasons); ++s) {
+            separateSeconds += seasonSeconds[s];
+            std::printf("  %-34s %6.1f tiles/s  %.3f x winter's time\n", seasons[s],
+                        count * repeats / seasonSeconds[s], seasonSeconds[s] / seasonSeconds[0]);
         }
         std::printf("  winter, fall, spring, hardwinter  %6.1f tiles/s\n",
                     count * repeats / separateSeconds);

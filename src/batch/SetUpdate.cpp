@@ -32,8 +32,7 @@ SetUpdate::SetUpdate(const std::filesystem::path &destination,
                    dryRun ? texset::ManifestLock::Mode::Write : texset::ManifestLock::Mode::Update,
                    waiting);
     const texset::LoadedManifest manifest = texset::readManifest(destination, m_program);
-    m_plan =
-        texset::planUpdate(m_tiles, m_seasons, manifest, destination, texset::NoiseStates{1, 1});
+    m_plan = texset::planUpdate(m_tiles, m_seasons, manifest, destination, texset::NoiseStates{1});
 }
 
 int SetUpdate::tilesToWrite() const

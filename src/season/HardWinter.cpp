@@ -4,7 +4,7 @@
 #include "season/PixelRules.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace season {
@@ -18,48 +18,63 @@ float smoothStep(float edge0, float edge1, float x)
     return t * t * (3.0f - 2.0f * t);
 }
 
-// A Gaussian blur of `values` over the land pixels only (`weight` 1 on land, 0 elsewhere), so
-// that water does not darken the shore: each result is the weighted mean of its surroundings.
-std::vector<float> landBlur(const std::vector<float> &values, const std::vector<float> &weight,
-                            std::size_t width, std::size_t height, float sigma)
-{
-    const int radius = int(std::ceil(3.0f * sigma));
-    std::vector<float> kernel(std::size_t(2 * radius + 1));
-    for (int d = -radius; d <= radius; ++d)
-        kernel[std::size_t(d + radius)] = std::exp(-0.5f * float(d * d) / (sigma * sigma));
+using Map = std::vector<std::int32_t>;
 
-    const std::size_t count = width * height;
-    std::vector<float> sum(count), total(count), rowSum(count), rowTotal(count);
-    for (std::size_t y = 0; y < height; ++y)
-        for (std::size_t x = 0; x < width; ++x) {
-            float s = 0, t = 0;
-            for (int d = -radius; d <= radius; ++d) {
-                const long long xx = (long long)x + d;
-                if (xx < 0 || xx >= (long long)width)
-                    continue;
-                const std::size_t i = y * width + std::size_t(xx);
-                const float k = kernel[std::size_t(d + radius)] * weight[i];
-                s += k * values[i];
-                t += k;
-            }
-            rowSum[y * width + x] = s;
-            rowTotal[y * width + x] = t;
+// The radius of the squares the surroundings are taken over: twice 7 x 7, close to a Gaussian
+// of sigma 2.8.
+constexpr int surroundings = 3;
+
+// Each value replaced by the sum over the 2r + 1 values around it in its row; values beyond
+// the tile's edge count 0.
+void rowSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+{
+    const long long r = radius;
+    const long long w = (long long)width;
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::int32_t *row = &in[y * width];
+        std::int32_t *sums = &out[y * width];
+        std::int32_t sum = 0;
+        for (long long x = 0; x <= r && x < w; ++x)
+            sum += row[x];
+        for (long long x = 0; x < w; ++x) {
+            sums[x] = sum;
+            if (x + r + 1 < w)
+                sum += row[x + r + 1];
+            if (x - r >= 0)
+                sum -= row[x - r];
         }
-    for (std::size_t y = 0; y < height; ++y)
-        for (std::size_t x = 0; x < width; ++x) {
-            float s = 0, t = 0;
-            for (int d = -radius; d <= radius; ++d) {
-                const long long yy = (long long)y + d;
-                if (yy < 0 || yy >= (long long)height)
-                    continue;
-                const std::size_t i = std::size_t(yy) * width + x;
-                const float k = kernel[std::size_t(d + radius)];
-                s += k * rowSum[i];
-                t += k * rowTotal[i];
-            }
-            sum[y * width + x] = t > 0 ? s / t : 0.0f;
-        }
-    return sum;
+    }
+}
+
+// The same down each column.
+void columnSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+{
+    const long long r = radius;
+    const long long h = (long long)height;
+    std::vector<std::int32_t> sum(width, 0);
+    for (long long y = 0; y <= r && y < h; ++y)
+        for (std::size_t x = 0; x < width; ++x)
+            sum[x] += in[std::size_t(y) * width + x];
+    for (long long y = 0; y < h; ++y) {
+        std::int32_t *sums = &out[std::size_t(y) * width];
+        std::copy(sum.begin(), sum.end(), sums);
+        const std::int32_t *enter = y + r + 1 < h ? &in[std::size_t(y + r + 1) * width] : nullptr;
+        const std::int32_t *leave = y - r >= 0 ? &in[std::size_t(y - r) * width] : nullptr;
+        for (std::size_t x = 0; x < width; ++x)
+            sum[x] += (enter ? enter[x] : 0) - (leave ? leave[x] : 0);
+    }
+}
+
+// `values` replaced by their sums over a square of side 2r + 1 taken twice: a window of
+// 4r + 1 pixels each way weighted like a pyramid, close to a Gaussian of sigma
+// sqrt(2r (r + 1) / 3). In integers, so each sum depends only on the values around the pixel,
+// not on where in the tile it lies.
+void smooth(Map &values, Map &scratch, std::size_t width, std::size_t height, int radius)
+{
+    rowSums(values, scratch, width, height, radius);
+    rowSums(scratch, values, width, height, radius);
+    columnSums(values, scratch, width, height, radius);
+    columnSums(scratch, values, width, height, radius);
 }
 
 } // namespace
@@ -72,27 +87,36 @@ void hardWinterTile(TileColours &tile, int depth)
     if (count == 0)
         return;
 
-    std::vector<float> luminance(count), chroma(count), land(count), blue(count), mask(count);
+    // Luminance in 256ths of a level. The smoothing takes land only (not water, not the
+    // blue-dominant shadows), so that neither darkens what is around it: each smoothed value is
+    // a sum over land divided by the land's own smoothed weight.
+    Map luminance(count), land(count), landLuminance(count), landChroma(count), roughness(count),
+        nearLand(count), scratch(count);
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
             const std::size_t i = y * width + x;
             const Pixel p{bgr[0], bgr[1], bgr[2]};
-            mask[i] = isWater(tile.alpha[i]) ? 0.0f : 1.0f;
-            blue[i] = isBlueDominant(p) ? 1.0f : 0.0f;
-            land[i] = mask[i] * (1.0f - blue[i]);
-            luminance[i] = 0.299f * p.red + 0.587f * p.green + 0.114f * p.blue;
-            chroma[i] =
-                float(std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
+            const std::int32_t isLand = !isWater(tile.alpha[i]) && !isBlueDominant(p);
+            luminance[i] = 77 * p.red + 150 * p.green + 29 * p.blue;
+            land[i] = isLand;
+            roughness[i] = isLand;
+            nearLand[i] = isLand;
+            landLuminance[i] = isLand * luminance[i];
+            landChroma[i] =
+                isLand * (std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
         }
     }
-    const std::vector<float> near = landBlur(luminance, land, width, height, 2.0f);
-    const std::vector<float> around = landBlur(luminance, land, width, height, 3.0f);
-    const std::vector<float> colourfulness = landBlur(chroma, land, width, height, 2.0f);
-    std::vector<float> roughness(count);
+    smooth(land, scratch, width, height, surroundings);
+    smooth(landLuminance, scratch, width, height, surroundings);
+    // Grey is judged closer in, so that a street between colourful fields is grey.
+    smooth(nearLand, scratch, width, height, 1);
+    smooth(landChroma, scratch, width, height, 1);
+    // Roughness: how far each land pixel lies from its surroundings, itself smoothed.
     for (std::size_t i = 0; i < count; ++i)
-        roughness[i] = std::abs(luminance[i] - near[i]);
-    roughness = landBlur(roughness, land, width, height, 3.0f);
+        if (roughness[i])
+            roughness[i] = std::abs(luminance[i] - landLuminance[i] / land[i]);
+    smooth(roughness, scratch, width, height, surroundings);
 
     // Depth 60 is the shape below as it stands; 100 takes k to 0 (all white), 0 to 2.5 times.
     const float scale =
@@ -103,25 +127,34 @@ void hardWinterTile(TileColours &tile, int depth)
         std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
             const std::size_t i = y * width + x;
-            if (mask[i] == 0.0f)
+            if (isWater(tile.alpha[i]))
                 continue;
-            const float darker = around[i] - luminance[i]; // above 0: darker than around it
-            const float trees =
-                smoothStep(80.0f, 40.0f, near[i]) * smoothStep(2.0f, 6.0f, roughness[i]);
-            const float grey = smoothStep(14.0f, 6.0f, colourfulness[i]) *
-                               smoothStep(60.0f, 90.0f, near[i]) * (1.0f - trees);
-            const float open = 2.0f * std::max(0.0f, darker) / 255.0f;
-            const float standing = trees * (0.15f + 0.45f * smoothStep(-6.0f, 18.0f, darker));
-            const float trodden = grey * 0.24f;
+            const float lum = float(luminance[i]) * (1.0f / 256.0f);
+            float around = lum, colourfulness = 0.0f, rough = 0.0f;
+            if (land[i] > 0) {
+                const float perWeight = 1.0f / float(land[i]);
+                around = float(landLuminance[i]) * perWeight * (1.0f / 256.0f);
+                rough = float(roughness[i]) * perWeight * (1.0f / 256.0f);
+            }
+            if (nearLand[i] > 0)
+                colourfulness = float(landChroma[i]) / float(nearLand[i]);
+            const float darker = around - lum; // above 0: darker than around it
+            const float trees = smoothStep(80.0f, 40.0f, around) * smoothStep(1.0f, 3.0f, rough);
+            const float grey = smoothStep(12.0f, 5.0f, colourfulness) *
+                               smoothStep(60.0f, 90.0f, around) * (1.0f - trees);
+            // Open ground: only what stands out darker than the ground's own grain shows.
+            const float open = 1.9f / 255.0f * std::max(0.0f, darker - 1.0f - 0.1f * rough);
+            const float standing = trees * (0.15f + 0.45f * smoothStep(-15.0f, 30.0f, darker));
+            const float trodden = grey * 0.2f;
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
-            const float saturation = 0.55f * (1.0f - grey);
-            const float lum = luminance[i];
+            // Snow over open ground and trodden snow are grey; trees keep some of their colour.
+            const float saturation = 0.55f * trees * (1.0f - grey);
             for (int c = 0; c < 3; ++c) {
-                const float ground = lum + saturation * (float(bgr[c]) - lum);
+                const float ground =
+                    std::clamp(lum + saturation * (float(bgr[c]) - lum), 0.0f, 255.0f);
                 // Snow only ever lightens: never below the summer's own channel.
-                const float out = std::max(
-                    float(bgr[c]), 255.0f - k * (255.0f - std::clamp(ground, 0.0f, 255.0f)));
-                bgr[c] = static_cast<std::uint8_t>(std::lround(std::clamp(out, 0.0f, 255.0f)));
+                const float out = std::max(float(bgr[c]), 255.0f - k * (255.0f - ground));
+                bgr[c] = static_cast<std::uint8_t>(std::min(255.0f, out) + 0.5f);
             }
         }
     }

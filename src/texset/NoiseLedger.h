@@ -7,6 +7,7 @@
 #pragma once
 
 #include "season/Season.h"
+#include "season/SeasonTable.h"
 
 #include <array>
 #include <cstddef>
@@ -18,8 +19,12 @@ namespace texset {
 
 class TileConversion;
 
-// The two noise generators a set may draw from.
-enum Generator { WinterNoise, HardWinterNoise, generatorCount };
+// The noise generators a set may draw from, one for each of season::Noise's generators:
+// today winter's alone (hard winter draws no noise). Manifests record a single start and draw
+// count per output, that of its season's generator, so their format does not depend on how
+// many there are.
+enum Generator { WinterNoise, generatorCount };
+static_assert(generatorCount == season::noiseGeneratorCount);
 
 using NoiseDraws = std::array<std::uint64_t, generatorCount>;
 using NoiseStates = std::array<std::uint32_t, generatorCount>;

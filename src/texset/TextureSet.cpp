@@ -134,8 +134,7 @@ class Engine
               4 * std::size_t(std::max(1u, options.jobs)) + 16,
               std::max<std::size_t>(1, outputsOpenAtMost() /
                                            std::max<std::size_t>(1, options.seasons.size())))),
-          m_ring(m_window),
-          m_ledger(m_window, NoiseStates{options.snowState, options.hardWinterState})
+          m_ring(m_window), m_ledger(m_window, NoiseStates{options.snowState})
     {
         if (m_options.seasons.empty())
             throw platform::Error("a texture set needs at least one season");
@@ -166,7 +165,6 @@ class Engine
         for (std::thread &worker : workers)
             worker.join();
         m_result.snowState = m_ledger.next()[WinterNoise];
-        m_result.hardWinterState = m_ledger.next()[HardWinterNoise];
         return m_result;
     }
 

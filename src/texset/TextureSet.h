@@ -42,8 +42,7 @@ struct SetOptions
     unsigned jobs = 1;      // worker threads, at least 1
     bool keepGoing = false; // a failed tile does not stop the set
     Flush flush = Flush::Grouped;
-    std::uint32_t snowState = 1;       // the winter generator's state before the first tile
-    std::uint32_t hardWinterState = 1; // the hard-winter generator's, likewise
+    std::uint32_t snowState = 1; // the winter generator's state before the first tile
 };
 
 struct TileOutcome
@@ -61,8 +60,7 @@ struct SetResult
     int failed = 0;
     bool stoppedAtFailure = false;
     bool stoppedOnRequest = false;
-    std::uint32_t snowState = 1;       // after the last tile read
-    std::uint32_t hardWinterState = 1; // likewise
+    std::uint32_t snowState = 1; // after the last tile read
 };
 
 // Converts tiles 0 .. count - 1 in that order. `tileAt(i)` gives tile i's texture and output

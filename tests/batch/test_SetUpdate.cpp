@@ -99,8 +99,8 @@ TEST_F(BatchCommand, ShardsAtOnceWriteWhatAWholeRunWrites)
 }
 
 // An update writes what changed since the last: a changed tile's own outputs, the later
-// winter and hard-winter outputs whose noise start moved, an added tile's; it removes a removed
-// tile's. Fall and spring are rewritten for the changed tile only. The result is a fresh run's.
+// winter outputs whose noise start moved, an added tile's; it removes a removed tile's. Fall,
+// spring and hard winter are rewritten for the changed tile only. The result is a fresh run's.
 TEST_F(BatchCommand, AnUpdateWritesWhatChangedAndEqualsAFreshRun)
 {
     writeSeededTiles(source(), {-40, 60, 0, 45, -40, 30, 10, 60});
@@ -215,7 +215,7 @@ TEST_P(UnusableManifest, MeansAFullRunThatSaysWhy)
         std::vector<texset::OutputRecord> records;
         for (const auto &[output, record] : loaded.records)
             records.push_back(record);
-        texset::ManifestWriter writer(dest(), {"0.0.1", program.encoder}, records);
+        texset::ManifestWriter writer(dest(), {"0.0.1", program.fingerprint}, records);
         writer.close();
     }
 

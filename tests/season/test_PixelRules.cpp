@@ -10,6 +10,8 @@
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 namespace season {
 void PrintTo(const Pixel &p, std::ostream *os)
@@ -272,6 +274,48 @@ TEST(HardWinterTile, RuleProperties)
             for (std::size_t x = 24; x < n - 24; ++x)
                 ASSERT_EQ(f.at(out, x, y), f.at(deep, x - shift, y))
                     << "shift " << shift << " at " << x << "," << y;
+    }
+}
+
+// Tiles narrower or shorter than the surroundings the rule smooths over, with rows padded to
+// four bytes as in a bitmap file: the padding stays, water stays, land only lightens, and at
+// the deepest it is white.
+TEST(HardWinterTile, SmallAndOddTilesWithPaddedRows)
+{
+    for (const auto &[width, height] :
+         {std::pair<std::size_t, std::size_t>{1, 1}, {1, 9}, {9, 1}, {2, 3}, {5, 7}, {13, 2}}) {
+        const std::size_t stride = (3 * width + 3) / 4 * 4;
+        std::vector<std::uint8_t> bgr(stride * height, 0xA5);
+        std::vector<std::uint8_t> alpha(width * height, 255);
+        for (std::size_t y = 0; y < height; ++y)
+            for (std::size_t x = 0; x < width; ++x) {
+                std::uint8_t *p = &bgr[y * stride + 3 * x];
+                p[0] = std::uint8_t(20 + 31 * x);
+                p[1] = std::uint8_t(60 + 17 * y);
+                p[2] = std::uint8_t(40 + 23 * (x + y));
+                if ((x + 2 * y) % 5 == 0)
+                    alpha[y * width + x] = 0;
+            }
+        for (const int depth :
+             {0, season::defaultHardWinterDepth, season::highestHardWinterDepth}) {
+            std::vector<std::uint8_t> out = bgr;
+            season::TileColours tile{out.data(), out.size(), width, height, stride, alpha.data()};
+            season::hardWinterTile(tile, depth);
+            for (std::size_t y = 0; y < height; ++y) {
+                for (std::size_t b = 3 * width; b < stride; ++b)
+                    ASSERT_EQ(out[y * stride + b], 0xA5) << width << "x" << height;
+                for (std::size_t x = 0; x < width; ++x)
+                    for (std::size_t c = 0; c < 3; ++c) {
+                        const std::size_t i = y * stride + 3 * x + c;
+                        if (alpha[y * width + x] == 0)
+                            ASSERT_EQ(out[i], bgr[i]) << width << "x" << height;
+                        else if (depth == season::highestHardWinterDepth)
+                            ASSERT_EQ(out[i], 255) << width << "x" << height;
+                        else
+                            ASSERT_GE(out[i], bgr[i]) << width << "x" << height;
+                    }
+            }
+        }
     }
 }
 

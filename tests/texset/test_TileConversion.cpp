@@ -253,16 +253,16 @@ TEST(NoiseLedger, AnyCountingOrderGivesTheSequentialStarts)
     std::mt19937 random(5);
     std::vector<texset::NoiseDraws> draws(200);
     for (texset::NoiseDraws &d : draws)
-        d = {random() % 70000, random() % 3 ? 0u : random() % 70000};
+        d = {random() % 3 ? random() % 70000 : 0u};
     std::vector<texset::NoiseStates> expected;
-    texset::NoiseStates state{1, 77};
+    texset::NoiseStates state{77};
     for (const texset::NoiseDraws &d : draws) {
         expected.push_back(state);
         state = texset::statesAfter(state, d);
     }
 
     const std::size_t window = 8;
-    texset::NoiseLedger ledger(window, {1, 77});
+    texset::NoiseLedger ledger(window, {77});
     std::size_t next = 0;
     std::vector<std::size_t> pending;
     while (ledger.frontier() < draws.size()) {
@@ -387,7 +387,8 @@ TEST(ShardPlan, ReadsKOfNAndCutsTheTilesIntoRangesWithoutGapsOrOverlaps)
 TEST_F(Folder, TheManifestKeepsItsRecordsAndSaysWhyItCannotBeUsed)
 {
     const texset::ProgramIdentity program = texset::currentProgram();
-    EXPECT_EQ(texset::currentProgram().encoder, program.encoder) << "the fingerprint is fixed";
+    EXPECT_EQ(texset::currentProgram().fingerprint, program.fingerprint)
+        << "the fingerprint is fixed";
     const std::string odd = "a b\t%\n\xFF\x01su.bmp";
     texset::OutputRecord first{odd,
                                "src\xFEsu.bmp",
@@ -438,10 +439,10 @@ TEST_F(Folder, TheManifestKeepsItsRecordsAndSaysWhyItCannotBeUsed)
     EXPECT_TRUE(loaded.records.empty());
 
     writeBytes(file, whole);
-    loaded = texset::readManifest(m_folder, {"0.9.0", program.encoder});
+    loaded = texset::readManifest(m_folder, {"0.9.0", program.fingerprint});
     EXPECT_EQ(loaded.problem, "the manifest is from another version (" + program.version + ")");
-    loaded = texset::readManifest(m_folder, {program.version, program.encoder + 1});
-    EXPECT_EQ(loaded.problem, "the manifest is from another encoder");
+    loaded = texset::readManifest(m_folder, {program.version, program.fingerprint + 1});
+    EXPECT_EQ(loaded.problem, "the manifest is from another encoder or other season rules");
     std::filesystem::remove(file);
     EXPECT_EQ(texset::readManifest(m_folder, program).problem, "no manifest");
 
