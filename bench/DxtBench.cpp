@@ -98,9 +98,9 @@ Figures figuresOf(const Contender &c, const Contender &reference, std::size_t ti
     for (std::size_t r = 0; r < c.roundMs.size(); ++r) {
         ratios.push_back(reference.roundMs[r] / c.roundMs[r]);
     }
-    // A tile the cluster fit encodes without loss (its source was once decoded from
-    // three-colour blocks, which opaque blocks here never use) has no finite difference in dB;
-    // it is left out of the mean and the worst, and named under the table.
+    // A tile the cluster fit encodes without loss (its source was once stored as DXT1) has no
+    // finite difference in dB; it is left out of the mean and the worst, and named under the
+    // table.
     double sum = 0, worst = 1e9;
     int counted = 0;
     for (std::size_t t = 0; t < c.tileDb.size(); ++t) {

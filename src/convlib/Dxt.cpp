@@ -114,6 +114,15 @@ void decodeInterpolatedAlpha(const std::uint8_t *block, std::uint8_t texels[kTex
 void gatherBlock(const std::uint8_t *rgba, std::uint32_t width, std::uint32_t height, bool bottomUp,
                  std::uint32_t bx, std::uint32_t by, std::uint8_t out[kTexels * 4])
 {
+    if (bx * 4 + 4 <= width && by * 4 + 4 <= height) {
+        // A whole block inside the image: four rows of four texels.
+        for (std::uint32_t y = 0; y < 4; ++y) {
+            const std::uint32_t row = by * 4 + y;
+            const std::uint32_t sy = bottomUp ? height - 1 - row : row;
+            std::memcpy(out + y * 16, rgba + (std::size_t(sy) * width + bx * 4) * 4, 16);
+        }
+        return;
+    }
     for (std::uint32_t y = 0; y < 4; ++y) {
         const std::uint32_t row = std::min(by * 4 + y, height - 1);
         const std::uint32_t sy = bottomUp ? height - 1 - row : row;

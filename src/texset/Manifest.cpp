@@ -5,6 +5,7 @@
 #include "convlib/Image.h"
 #include "convlib/kovar.h"
 #include "platform/Error.h"
+#include "season/SeasonTable.h"
 #include "texset/DurableOutput.h"
 
 #include <cerrno>
@@ -180,7 +181,7 @@ std::optional<OutputRecord> parseRecord(const std::vector<std::string_view> &f)
 std::string headerLine(const ProgramIdentity &program)
 {
     return checkedLine(std::string(header) + '\t' + std::to_string(formatVersion) + '\t' +
-                       program.version + '\t' + hex(program.encoder));
+                       program.version + '\t' + hex(program.fingerprint));
 }
 
 } // namespace
@@ -229,10 +230,11 @@ std::optional<FileStamp> stampOf(const std::filesystem::path &path)
 ProgramIdentity currentProgram()
 {
     // A fixed picture with every kind of block: gradients, noise, and transparent water.
-    kovar::Image picture(64, 64, "encoder fingerprint");
+    constexpr std::uint32_t side = 64;
+    kovar::Image picture(side, side, "encoder fingerprint");
     std::uint32_t state = 12345;
-    for (std::uint32_t y = 0; y < 64; ++y)
-        for (std::uint32_t x = 0; x < 64; ++x) {
+    for (std::uint32_t y = 0; y < side; ++y)
+        for (std::uint32_t x = 0; x < side; ++x) {
             state = state * 1103515245u + 12345u;
             std::uint8_t *rgba = picture.pixel(x, y);
             rgba[0] = std::uint8_t(4 * x + (state >> 28));
@@ -240,9 +242,29 @@ ProgramIdentity currentProgram()
             rgba[2] = std::uint8_t((x * y) ^ (state >> 24));
             rgba[3] = x + y < 20 ? 0 : 255;
         }
-    const std::vector<std::uint8_t> encoded =
+    std::vector<std::uint8_t> bytes =
         kovar::encodeExtendedBitmap(picture, KOVAR_FORMAT_DXT1_MIPMAPPED, "encoder fingerprint");
-    return ProgramIdentity{TESSAVANE_VERSION, contentHash(encoded)};
+
+    // The same picture through each season's rule, bottom-up blue-green-red as the rules take
+    // it, at its lowest, default, middle and highest strength.
+    std::vector<std::uint8_t> bgr(std::size_t(side) * side * 3), alpha(std::size_t(side) * side);
+    for (const season::SeasonRow &row : season::seasonTable())
+        for (const int strength :
+             {row.lowest, row.defaultStrength, (row.lowest + row.highest) / 2, row.highest}) {
+            for (std::uint32_t y = 0; y < side; ++y)
+                for (std::uint32_t x = 0; x < side; ++x) {
+                    const std::uint8_t *rgba = picture.pixel(x, side - 1 - y);
+                    std::uint8_t *out = &bgr[(std::size_t(y) * side + x) * 3];
+                    out[0] = rgba[2];
+                    out[1] = rgba[1];
+                    out[2] = rgba[0];
+                    alpha[std::size_t(y) * side + x] = rgba[3];
+                }
+            season::TileColours tile{bgr.data(), bgr.size(), side, side, side * 3, alpha.data()};
+            row.apply(tile, strength, 12345u);
+            bytes.insert(bytes.end(), bgr.begin(), bgr.end());
+        }
+    return ProgramIdentity{TESSAVANE_VERSION, contentHash(bytes)};
 }
 
 LoadedManifest readManifest(const std::filesystem::path &folder, const ProgramIdentity &program)
@@ -305,8 +327,8 @@ LoadedManifest readManifest(const std::filesystem::path &folder, const ProgramId
                     "the manifest is from another version (" + std::string((*fields)[2]) + ")";
                 return loaded;
             }
-            if ((*fields)[3] != hex(program.encoder)) {
-                loaded.problem = "the manifest is from another encoder";
+            if ((*fields)[3] != hex(program.fingerprint)) {
+                loaded.problem = "the manifest is from another encoder or other season rules";
                 return loaded;
             }
             continue;

@@ -77,13 +77,14 @@ struct OutputRecord
     FileStamp stamp;         // the output as written
 };
 
-// What this program and its encoder are: any change of either makes every record stale. The
-// fingerprint is the hash of a fixed picture as the encoder writes it, so an encoder that
-// writes any other bytes is noticed without anyone bumping a number.
+// What this program, its encoder and its season rules are: any change of one makes every
+// record stale. The fingerprint is the hash of a fixed picture as the encoder writes it and as
+// each season's rule turns it at several strengths, so an encoder or a rule that gives any
+// other bytes is noticed without anyone bumping a number.
 struct ProgramIdentity
 {
     std::string version;
-    std::uint64_t encoder = 0;
+    std::uint64_t fingerprint = 0;
 };
 ProgramIdentity currentProgram();
 

@@ -215,7 +215,7 @@ TEST_P(UnusableManifest, MeansAFullRunThatSaysWhy)
         std::vector<texset::OutputRecord> records;
         for (const auto &[output, record] : loaded.records)
             records.push_back(record);
-        texset::ManifestWriter writer(dest(), {"0.0.1", program.encoder}, records);
+        texset::ManifestWriter writer(dest(), {"0.0.1", program.fingerprint}, records);
         writer.close();
     }
 

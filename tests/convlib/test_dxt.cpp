@@ -276,9 +276,64 @@ TEST_P(DxtQuality, BetterLevelBeatsFastAndClusterFit)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, DxtQuality, testing::Values(1u, 2u, 3u));
 
+// A texture once stored as four-colour DXT1, decoded: random endpoints and indices, the blocks
+// in turn drawing on all four entries, the two between the endpoints only, one endpoint and
+// the two between, or both endpoints alone.
+Image onceCompressedImage(std::uint32_t size, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> original(kovar::dxtSurfaceSize(DxtFormat::Dxt1, size, size));
+    const std::vector<std::vector<int>> entrySets = {{0, 1, 2, 3}, {2, 3}, {0, 2, 3}, {0, 1}};
+    for (std::size_t b = 0; b < original.size(); b += 8) {
+        std::uint16_t c0 = static_cast<std::uint16_t>(rng()),
+                      c1 = static_cast<std::uint16_t>(rng());
+        if (c0 == c1)
+            ++c0;
+        if (c0 < c1)
+            std::swap(c0, c1);
+        const std::vector<int> &entries = entrySets[(b / 8) % entrySets.size()];
+        std::uint32_t indices = 0;
+        for (int i = 0; i < 16; ++i)
+            indices |= std::uint32_t(entries[rng() % entries.size()]) << (2 * i);
+        const std::uint8_t block[8] = {std::uint8_t(c0),
+                                       std::uint8_t(c0 >> 8),
+                                       std::uint8_t(c1),
+                                       std::uint8_t(c1 >> 8),
+                                       std::uint8_t(indices),
+                                       std::uint8_t(indices >> 8),
+                                       std::uint8_t(indices >> 16),
+                                       std::uint8_t(indices >> 24)};
+        std::copy(block, block + 8, original.begin() + std::ptrdiff_t(b));
+    }
+    return decode(DxtFormat::Dxt1, original, size, size);
+}
+
+// A texture once stored as four-colour DXT1 and decoded comes back exactly at both levels: its
+// blocks hold at most four colours on one palette, including blocks that never use one or both
+// endpoints themselves (only the entries between them), whose endpoints must be extrapolated.
+TEST(DxtOnceCompressed, FourColourBlocksComeBackExactly)
+{
+    constexpr std::uint32_t kSize = 64;
+    const Image source = onceCompressedImage(kSize, 23);
+    for (const kovar::DxtLevel level : kLevels) {
+        const std::vector<std::uint8_t> blocks = encode(source, level);
+        expectBlockModes(source, blocks);
+        const Image decoded = decode(DxtFormat::Dxt1, blocks, kSize, kSize);
+        int inexact = 0;
+        for (std::uint32_t i = 0; i < kSize * kSize; ++i)
+            inexact += std::equal(decoded.pixel(i % kSize, i / kSize),
+                                  decoded.pixel(i % kSize, i / kSize) + 4,
+                                  source.pixel(i % kSize, i / kSize))
+                           ? 0
+                           : 1;
+        EXPECT_EQ(inexact, 0) << "level " << int(level) << ": texels not restored exactly";
+    }
+}
+
 // Every version of the fit (SSE2, AVX2, AVX-512) gives the same bytes at both levels, on aerial
-// content, noise (every block a hard one), near-solid blocks and partial blocks. Versions the
-// processor lacks are named in the output and left out.
+// content, noise (every block a hard one), near-solid blocks, partial blocks and a texture once
+// stored as DXT1 (blocks of at most four colours). Versions the processor lacks are named in
+// the output and left out.
 TEST(DxtInstructionSets, EveryVersionGivesTheSameBytes)
 {
     using kovar::dxtblock::InstructionSet;
@@ -300,7 +355,8 @@ TEST(DxtInstructionSets, EveryVersionGivesTheSameBytes)
         p[3] = 255;
     }
     const Image images[] = {aerialImage(128, 11), randomImage(61, 35, Alpha::Opaque),
-                            randomImage(40, 40, Alpha::Water), nearSolid};
+                            randomImage(40, 40, Alpha::Water), nearSolid,
+                            onceCompressedImage(64, 5)};
     for (const Image &image : images) {
         for (const kovar::DxtLevel level : kLevels) {
             SCOPED_TRACE(testing::Message()

@@ -387,7 +387,8 @@ TEST(ShardPlan, ReadsKOfNAndCutsTheTilesIntoRangesWithoutGapsOrOverlaps)
 TEST_F(Folder, TheManifestKeepsItsRecordsAndSaysWhyItCannotBeUsed)
 {
     const texset::ProgramIdentity program = texset::currentProgram();
-    EXPECT_EQ(texset::currentProgram().encoder, program.encoder) << "the fingerprint is fixed";
+    EXPECT_EQ(texset::currentProgram().fingerprint, program.fingerprint)
+        << "the fingerprint is fixed";
     const std::string odd = "a b\t%\n\xFF\x01su.bmp";
     texset::OutputRecord first{odd,
                                "src\xFEsu.bmp",
@@ -438,10 +439,10 @@ TEST_F(Folder, TheManifestKeepsItsRecordsAndSaysWhyItCannotBeUsed)
     EXPECT_TRUE(loaded.records.empty());
 
     writeBytes(file, whole);
-    loaded = texset::readManifest(m_folder, {"0.9.0", program.encoder});
+    loaded = texset::readManifest(m_folder, {"0.9.0", program.fingerprint});
     EXPECT_EQ(loaded.problem, "the manifest is from another version (" + program.version + ")");
-    loaded = texset::readManifest(m_folder, {program.version, program.encoder + 1});
-    EXPECT_EQ(loaded.problem, "the manifest is from another encoder");
+    loaded = texset::readManifest(m_folder, {program.version, program.fingerprint + 1});
+    EXPECT_EQ(loaded.problem, "the manifest is from another encoder or other season rules");
     std::filesystem::remove(file);
     EXPECT_EQ(texset::readManifest(m_folder, program).problem, "no manifest");
 
