@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace season {
@@ -18,7 +19,8 @@ float smoothStep(float edge0, float edge1, float x)
     return t * t * (3.0f - 2.0f * t);
 }
 
-using Map = std::vector<std::int32_t>;
+// A map of one value per pixel, in a block owned by the caller.
+using Map = std::int32_t *;
 
 // The radius of the squares the surroundings are taken over: twice 7 x 7, close to a Gaussian
 // of sigma 2.8.
@@ -29,7 +31,8 @@ constexpr int landscape = 12;
 
 // Each value replaced by the sum over the 2r + 1 values around it in its row; values beyond
 // the tile's edge count 0.
-void rowSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+void rowSums(const std::int32_t *in, std::int32_t *out, std::size_t width, std::size_t height,
+             int radius)
 {
     const long long r = radius;
     const long long w = (long long)width;
@@ -50,7 +53,8 @@ void rowSums(const Map &in, Map &out, std::size_t width, std::size_t height, int
 }
 
 // The same down each column.
-void columnSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+void columnSums(const std::int32_t *in, std::int32_t *out, std::size_t width, std::size_t height,
+                int radius)
 {
     const long long r = radius;
     const long long h = (long long)height;
@@ -72,7 +76,7 @@ void columnSums(const Map &in, Map &out, std::size_t width, std::size_t height, 
 // 4r + 1 pixels each way weighted like a pyramid, close to a Gaussian of sigma
 // sqrt(2r (r + 1) / 3). In integers, so each sum depends only on the values around the pixel,
 // not on where in the tile it lies.
-void smooth(Map &values, Map &scratch, std::size_t width, std::size_t height, int radius)
+void smooth(Map values, Map scratch, std::size_t width, std::size_t height, int radius)
 {
     rowSums(values, scratch, width, height, radius);
     rowSums(scratch, values, width, height, radius);
@@ -93,8 +97,14 @@ void hardWinterTile(TileColours &tile, int depth)
     // Luminance in 256ths of a level. The smoothing takes land only (not water, not the
     // blue-dominant shadows), so that neither darkens what is around it: each smoothed value is
     // a sum over land divided by the land's own smoothed weight.
-    Map luminance(count), land(count), landLuminance(count), landChroma(count), roughness(count),
-        nearLand(count), wideLuminance(count), scratch(count);
+    // Every map is written in full before it is read, so the block is left uninitialised.
+    constexpr std::size_t mapCount = 9;
+    const std::unique_ptr<std::int32_t[]> maps =
+        std::make_unique_for_overwrite<std::int32_t[]>(mapCount * count);
+    const Map luminance = maps.get(), land = luminance + count, landLuminance = land + count,
+              landChroma = landLuminance + count, roughness = landChroma + count,
+              nearLand = roughness + count, wideLuminance = nearLand + count,
+              wideLand = wideLuminance + count, scratch = wideLand + count;
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
@@ -112,7 +122,7 @@ void hardWinterTile(TileColours &tile, int depth)
                 isLand * (std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
         }
     }
-    Map wideLand = land;
+    std::copy(land, land + count, wideLand);
     smooth(wideLand, scratch, width, height, landscape);
     smooth(wideLuminance, scratch, width, height, landscape);
     smooth(land, scratch, width, height, surroundings);
