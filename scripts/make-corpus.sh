@@ -6,21 +6,26 @@
 # uncompressed Targa ("<address>summer.tga") for measuring codecs on pixels that never went
 # through one.
 #
-# Usage: scripts/make-corpus.sh [--holdout] [output folder]
-#   default output: build/corpus (build/corpus-holdout with --holdout)
-#   --holdout: photographs the main corpus does not use, for a check on pictures that no
-#              figure was tuned on
+# Usage: scripts/make-corpus.sh [--holdout | --check] [output folder]
+#   default output: build/corpus (build/corpus-holdout with --holdout, build/corpus-check
+#   with --check)
+#   --holdout: photographs the main corpus does not use; the seasons are now tuned on the
+#              main corpus and these together
+#   --check:   photographs neither of the others uses, chosen by kind alone, for a check on
+#              pictures that no rule was tuned on or looked at while tuning
 # The folder's file "sources.txt" names the photograph of each tile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 set_name=main
 default_out=build/corpus
-if [ "${1:-}" = "--holdout" ]; then
-    set_name=holdout
-    default_out=build/corpus-holdout
+case "${1:-}" in
+--holdout | --check)
+    set_name=${1#--}
+    default_out=build/corpus-$set_name
     shift
-fi
+    ;;
+esac
 out=${1:-$default_out}
 terrain=/usr/share/games/flightgear/Textures/Terrain
 
@@ -33,11 +38,18 @@ main=(countryside1.green countryside2.green uk_countryside1 cropgrass-hires mixe
 holdout=(countryside3.green countryside4.green uk_countryside2 mixedcrop3 irrcrop1 cropwood
          deciduous1 mixedforest2 forest1b california-forest town-europe-south city2
          industrial-alt mediterranean_city1)
+check=(california-town2 latin_american_city1 town-middle-east australia-commercial
+       town-caribbean industry-midle-east cropgrass2 mixedcrop4 drycrop3 irrcrop2 deciduous2
+       forest1c mixedforest3 dec_evergreen-hires shrub2)
 
 scripts/deps.sh flightgear-data-base
 scripts/build.sh default tessavane-samplegen
 
-if [ "$set_name" = holdout ]; then names=("${holdout[@]}"); else names=("${main[@]}"); fi
+case "$set_name" in
+holdout) names=("${holdout[@]}") ;;
+check) names=("${check[@]}") ;;
+*) names=("${main[@]}") ;;
+esac
 pictures=()
 for name in "${names[@]}"; do
     pictures+=("$terrain/$name.png")

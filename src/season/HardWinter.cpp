@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace season {
@@ -18,15 +19,20 @@ float smoothStep(float edge0, float edge1, float x)
     return t * t * (3.0f - 2.0f * t);
 }
 
-using Map = std::vector<std::int32_t>;
+// A map of one value per pixel, in a block owned by the caller.
+using Map = std::int32_t *;
 
 // The radius of the squares the surroundings are taken over: twice 7 x 7, close to a Gaussian
 // of sigma 2.8.
 constexpr int surroundings = 3;
+// The radius for the landscape around: twice 25 x 25, close to a Gaussian of sigma 10, wide
+// enough that a town's shadows and dark yards do not make it a forest.
+constexpr int landscape = 12;
 
 // Each value replaced by the sum over the 2r + 1 values around it in its row; values beyond
 // the tile's edge count 0.
-void rowSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+void rowSums(const std::int32_t *in, std::int32_t *out, std::size_t width, std::size_t height,
+             int radius)
 {
     const long long r = radius;
     const long long w = (long long)width;
@@ -47,7 +53,8 @@ void rowSums(const Map &in, Map &out, std::size_t width, std::size_t height, int
 }
 
 // The same down each column.
-void columnSums(const Map &in, Map &out, std::size_t width, std::size_t height, int radius)
+void columnSums(const std::int32_t *in, std::int32_t *out, std::size_t width, std::size_t height,
+                int radius)
 {
     const long long r = radius;
     const long long h = (long long)height;
@@ -69,7 +76,7 @@ void columnSums(const Map &in, Map &out, std::size_t width, std::size_t height, 
 // 4r + 1 pixels each way weighted like a pyramid, close to a Gaussian of sigma
 // sqrt(2r (r + 1) / 3). In integers, so each sum depends only on the values around the pixel,
 // not on where in the tile it lies.
-void smooth(Map &values, Map &scratch, std::size_t width, std::size_t height, int radius)
+void smooth(Map values, Map scratch, std::size_t width, std::size_t height, int radius)
 {
     rowSums(values, scratch, width, height, radius);
     rowSums(scratch, values, width, height, radius);
@@ -90,8 +97,14 @@ void hardWinterTile(TileColours &tile, int depth)
     // Luminance in 256ths of a level. The smoothing takes land only (not water, not the
     // blue-dominant shadows), so that neither darkens what is around it: each smoothed value is
     // a sum over land divided by the land's own smoothed weight.
-    Map luminance(count), land(count), landLuminance(count), landChroma(count), roughness(count),
-        nearLand(count), scratch(count);
+    // Every map is written in full before it is read, so the block is left uninitialised.
+    constexpr std::size_t mapCount = 9;
+    const std::unique_ptr<std::int32_t[]> maps =
+        std::make_unique_for_overwrite<std::int32_t[]>(mapCount * count);
+    const Map luminance = maps.get(), land = luminance + count, landLuminance = land + count,
+              landChroma = landLuminance + count, roughness = landChroma + count,
+              nearLand = roughness + count, wideLuminance = nearLand + count,
+              wideLand = wideLuminance + count, scratch = wideLand + count;
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
@@ -103,10 +116,15 @@ void hardWinterTile(TileColours &tile, int depth)
             roughness[i] = isLand;
             nearLand[i] = isLand;
             landLuminance[i] = isLand * luminance[i];
+            // In whole levels: sums over the wide window would overflow in 256ths.
+            wideLuminance[i] = isLand * (luminance[i] >> 8);
             landChroma[i] =
                 isLand * (std::max({p.red, p.green, p.blue}) - std::min({p.red, p.green, p.blue}));
         }
     }
+    std::copy(land, land + count, wideLand);
+    smooth(wideLand, scratch, width, height, landscape);
+    smooth(wideLuminance, scratch, width, height, landscape);
     smooth(land, scratch, width, height, surroundings);
     smooth(landLuminance, scratch, width, height, surroundings);
     // Grey is judged closer in, so that a street between colourful fields is grey.
@@ -130,25 +148,34 @@ void hardWinterTile(TileColours &tile, int depth)
             if (isWater(tile.alpha[i]))
                 continue;
             const float lum = float(luminance[i]) * (1.0f / 256.0f);
-            float around = lum, colourfulness = 0.0f, rough = 0.0f;
+            float around = lum, wide = lum, colourfulness = 0.0f, rough = 0.0f;
             if (land[i] > 0) {
                 const float perWeight = 1.0f / float(land[i]);
                 around = float(landLuminance[i]) * perWeight * (1.0f / 256.0f);
                 rough = float(roughness[i]) * perWeight * (1.0f / 256.0f);
             }
+            if (wideLand[i] > 0)
+                wide = float(wideLuminance[i]) / float(wideLand[i]);
             if (nearLand[i] > 0)
                 colourfulness = float(landChroma[i]) / float(nearLand[i]);
             const float darker = around - lum; // above 0: darker than around it
             const float trees = smoothStep(80.0f, 40.0f, around) * smoothStep(1.0f, 3.0f, rough);
             const float grey = smoothStep(12.0f, 5.0f, colourfulness) *
                                smoothStep(60.0f, 90.0f, around) * (1.0f - trees);
-            // Open ground: only what stands out darker than the ground's own grain shows.
-            const float open = 1.9f / 255.0f * std::max(0.0f, darker - 1.0f - 0.1f * rough);
-            const float standing = trees * (0.15f + 0.45f * smoothStep(-15.0f, 30.0f, darker));
-            const float trodden = grey * 0.2f;
+            // Open ground: only what stands out darker than the ground's own grain shows, over a
+            // faint trace of the whole summer, so that pale houses on darker ground still show.
+            const float open = 1.425f / 255.0f * std::max(0.0f, darker - 1.0f - 0.2f * rough) +
+                               0.035f / 255.0f * (255.0f - lum);
+            // In deep forest (a dark landscape, not only dark surroundings) the canopy stands
+            // dark and greener out of the snow; only the gaps between crowns are white.
+            const float deep = smoothStep(50.0f, 20.0f, wide);
+            const float standing = trees * (0.1125f - 0.075f * deep +
+                                            (0.3375f + 0.4f * deep) *
+                                                smoothStep(-15.0f, 30.0f, darker + 40.0f * deep));
+            const float trodden = grey * 0.15f;
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
             // Snow over open ground and trodden snow are grey; trees keep some of their colour.
-            const float saturation = 0.55f * trees * (1.0f - grey);
+            const float saturation = (0.55f + 0.2f * deep) * trees * (1.0f - grey);
             for (int c = 0; c < 3; ++c) {
                 const float ground =
                     std::clamp(lum + saturation * (float(bgr[c]) - lum), 0.0f, 255.0f);

@@ -9,11 +9,15 @@
 //   - open ground (fields, meadows, roofs) lies under a thick cover: white, except where a
 //     pixel is darker than its surroundings by more than the ground's own grain (hedges,
 //     ditches, field edges, tracks, the shadows of houses), which shows in proportion, so the
-//     lines of the landscape stay;
+//     lines of the landscape stay; over it lies a faint trace of the whole summer (k 0.035
+//     for black), so that what is lighter than its surroundings (pale houses on darker
+//     ground) keeps its outline too;
 //   - where the smoothed tile is dark and rough (forest, woods, tree rows; a dark but smooth
 //     field is open ground), trees stand out of the snow: the pixels darker than their
 //     surroundings (crowns, shadows) keep much of their darkness, the brighter ones between
-//     them are snow;
+//     them are snow. Where the landscape itself is dark (judged over a window of sigma about
+//     10, so that a town's shadows and dark yards do not count), the forest is deep: most of
+//     the canopy stays dark and greener, and only the gaps between crowns are white;
 //   - where the tile is grey close around the pixel (asphalt, concrete, slate; judged over a
 //     smaller neighbourhood, so that a street between colourful fields is grey), the snow is
 //     cleared or trodden: a light grey that keeps the surface's brightness.

@@ -249,6 +249,25 @@ TEST(HardWinterTile, RuleProperties)
     const Pixel roadPixel = f.at(deep, 20, 47);
     EXPECT_LE(std::abs(roadPixel.red - roadPixel.blue), 1) << "trodden snow is grey";
 
+    // A forest in a dark landscape is deep forest: the same trees keep more of their darkness
+    // than in a small wood among fields (alike within 6 pixels), and the crowns stay darker
+    // than the gaps between them.
+    HardWinterFixture wood, forestLand;
+    for (std::size_t y = 0; y < n; ++y)
+        for (std::size_t x = 0; x < n; ++x) {
+            const Pixel tree = (x / 3 + y / 3) % 3 == 0 ? rgb(45, 60, 35) : rgb(15, 28, 12);
+            const bool inWood = x >= 36 && x < 60 && y >= 36 && y < 60;
+            wood.set(x, y, inWood ? tree : rgb(150, 165, 95));
+            forestLand.set(x, y, tree);
+        }
+    const std::vector<std::uint8_t> woodOut = wood.hardWinter(season::defaultHardWinterDepth);
+    const std::vector<std::uint8_t> forestOut =
+        forestLand.hardWinter(season::defaultHardWinterDepth);
+    EXPECT_LT(meanLowest(forestOut, 42, 54, 42, 54), meanLowest(woodOut, 42, 54, 42, 54) - 20.0);
+    EXPECT_LT(HardWinterFixture::lowest(f.at(forestOut, 48, 46)) + 40,
+              HardWinterFixture::lowest(f.at(forestOut, 46, 46)))
+        << "crown against gap";
+
     // More depth, more snow: no channel of any pixel darkens as the depth rises, and at the
     // deepest all land is white.
     std::vector<std::uint8_t> before = f.hardWinter(0);
