@@ -1,9 +1,11 @@
 // Hard winter: the deepest-snow season, decided from each pixel's surroundings.
 #include "season/HardWinter.h"
 
+#include "season/Adjustment.h"
 #include "season/PixelRules.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -84,6 +86,38 @@ void smooth(Map values, Map scratch, std::size_t width, std::size_t height, int 
     columnSums(scratch, values, width, height, radius);
 }
 
+// Hard winter is the snowiest season: at its default depth and above, the land's mean lowest
+// channel is at least winter's at its default (each snowed pixel counted at the mean of winter's
+// snow, 245.5, and half a level more for the noise). Where the rule alone falls short, every
+// land pixel is taken the same share of its way to white. Gradients all shrink in the same
+// proportion, so the summer's structure keeps its shape; the share grows from nothing at depth
+// 30 to its whole at the default and stays there, so more depth still never darkens a pixel.
+void liftToWinter(TileColours &tile, int depth, std::uint64_t landPixels,
+                  std::uint64_t defaultLowest, std::uint64_t winterHalves)
+{
+    if (landPixels == 0)
+        return;
+    const double hard = double(defaultLowest) / double(landPixels);
+    const double winter = (double(winterHalves) + double(landPixels)) / (2.0 * double(landPixels));
+    if (hard >= winter || hard >= 255.0)
+        return;
+    const double ramp = std::clamp((depth - 30) / double(defaultHardWinterDepth - 30), 0.0, 1.0);
+    const double share = ramp * (winter - hard) / (255.0 - hard);
+    const auto fixed = static_cast<std::uint32_t>(std::min(65536.0, std::ceil(share * 65536.0)));
+    if (fixed == 0)
+        return;
+    for (std::size_t y = 0; y < tile.height; ++y) {
+        std::uint8_t *bgr = tile.bgr + y * tile.stride;
+        for (std::size_t x = 0; x < tile.width; ++x, bgr += 3) {
+            if (isWater(tile.alpha[y * tile.width + x]))
+                continue;
+            // Rounded up, so that the mean reaches its mark.
+            for (int c = 0; c < 3; ++c)
+                bgr[c] = std::uint8_t(bgr[c] + ((255u - bgr[c]) * fixed + 65535u) / 65536u);
+        }
+    }
+}
+
 } // namespace
 
 void hardWinterTile(TileColours &tile, int depth)
@@ -141,6 +175,9 @@ void hardWinterTile(TileColours &tile, int depth)
         float(highestHardWinterDepth - std::clamp(depth, 0, highestHardWinterDepth)) /
         float(highestHardWinterDepth - defaultHardWinterDepth);
 
+    // The land's lowest channels at the default depth, and winter's at its default, to be sure
+    // hard winter ends up the whiter of the two.
+    std::uint64_t landPixels = 0, defaultLowest = 0, winterHalves = 0;
     for (std::size_t y = 0; y < height; ++y) {
         std::uint8_t *bgr = tile.bgr + y * tile.stride;
         for (std::size_t x = 0; x < width; ++x, bgr += 3) {
@@ -176,15 +213,31 @@ void hardWinterTile(TileColours &tile, int depth)
             const float k = std::min(1.0f, scale * std::max({open, standing, trodden}));
             // Snow over open ground and trodden snow are grey; trees keep some of their colour.
             const float saturation = (0.55f + 0.2f * deep) * trees * (1.0f - grey);
+            const Pixel summer{bgr[0], bgr[1], bgr[2]};
+            const float kDefault = std::min(1.0f, std::max({open, standing, trodden}));
+            int lowestAtDefault = 255;
             for (int c = 0; c < 3; ++c) {
                 const float ground =
                     std::clamp(lum + saturation * (float(bgr[c]) - lum), 0.0f, 255.0f);
                 // Snow only ever lightens: never below the summer's own channel.
-                const float out = std::max(float(bgr[c]), 255.0f - k * (255.0f - ground));
-                bgr[c] = static_cast<std::uint8_t>(std::min(255.0f, out) + 0.5f);
+                const auto snowed = [&](float cover) {
+                    const float out = std::max(float(bgr[c]), 255.0f - cover * (255.0f - ground));
+                    return static_cast<std::uint8_t>(std::min(255.0f, out) + 0.5f);
+                };
+                lowestAtDefault = std::min<int>(lowestAtDefault, snowed(kDefault));
+                bgr[c] = snowed(k);
+            }
+            if (!isBlueDominant(summer)) {
+                const Pixel raised = winterRaised(summer);
+                winterHalves += winterSnows(raised, defaultSnowThreshold)
+                                    ? 2 * 255 - 19
+                                    : 2 * std::min({raised.red, raised.green, raised.blue});
+                defaultLowest += std::uint64_t(lowestAtDefault);
+                ++landPixels;
             }
         }
     }
+    liftToWinter(tile, depth, landPixels, defaultLowest, winterHalves);
 }
 
 } // namespace season

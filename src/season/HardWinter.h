@@ -21,6 +21,9 @@
 //   - where the tile is grey close around the pixel (asphalt, concrete, slate; judged over a
 //     smaller neighbourhood, so that a street between colourful fields is grey), the snow is
 //     cleared or trodden: a light grey that keeps the surface's brightness.
+// Hard winter is the snowiest season: where the land comes out less white than winter's at its
+// default would be (a town that winter snows almost wholly), every land pixel is then taken the
+// same share of its way to white, which keeps the shape of the summer's lines.
 // The depth scales k down: more depth, more snow, and every channel of every pixel is as
 // light or lighter than at a smaller depth, and never darker than in summer. At 100 all land
 // is white. Water is what the mask marks (alpha below 128) and is left as it is. Unlike the

@@ -34,20 +34,28 @@ inline std::uint8_t clampChannel(long long value)
 // Winter: every channel raised by 30 (at most 255); when the integer mean of the raised
 // channels is above the threshold, the pixel becomes grey snow v = 255 - (r mod 20), r being
 // the generator's next draw. Exactly one draw per snowed pixel.
+inline Pixel winterRaised(Pixel p)
+{
+    return Pixel{static_cast<std::uint8_t>(p.blue + 30 > 255 ? 255 : p.blue + 30),
+                 static_cast<std::uint8_t>(p.green + 30 > 255 ? 255 : p.green + 30),
+                 static_cast<std::uint8_t>(p.red + 30 > 255 ? 255 : p.red + 30)};
+}
+
+inline bool winterSnows(Pixel raised, int threshold)
+{
+    return (raised.red + raised.green + raised.blue) / 3 > threshold;
+}
+
 inline Pixel winterPixel(Pixel p, int threshold, SnowNoise &noise)
 {
     if (isBlueDominant(p))
         return p;
-    const int red = p.red + 30 > 255 ? 255 : p.red + 30;
-    const int green = p.green + 30 > 255 ? 255 : p.green + 30;
-    const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
-    const int brightness = (red + green + blue) / 3;
-    if (brightness > threshold) {
+    const Pixel raised = winterRaised(p);
+    if (winterSnows(raised, threshold)) {
         const auto v = static_cast<std::uint8_t>(255 - noise.draw() % 20);
         return Pixel{v, v, v};
     }
-    return Pixel{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
-                 static_cast<std::uint8_t>(red)};
+    return raised;
 }
 
 // Fall, in this order: all channels + 2a, then red + a, then green and blue - a. Every
@@ -105,12 +113,8 @@ inline std::uint64_t countWinterDraws(const std::uint8_t *bgr, std::size_t count
     std::uint64_t snowed = 0;
     for (const std::uint8_t *end = bgr + 3 * count; bgr != end; bgr += 3) {
         const Pixel p{bgr[0], bgr[1], bgr[2]};
-        if (isBlueDominant(p))
-            continue;
-        const int red = p.red + 30 > 255 ? 255 : p.red + 30;
-        const int green = p.green + 30 > 255 ? 255 : p.green + 30;
-        const int blue = p.blue + 30 > 255 ? 255 : p.blue + 30;
-        snowed += (red + green + blue) / 3 > threshold;
+        if (!isBlueDominant(p))
+            snowed += winterSnows(winterRaised(p), threshold);
     }
     return snowed;
 }
