@@ -224,8 +224,10 @@ void hardWinterTile(TileColours &tile, int depth)
                     const float out = std::max(float(bgr[c]), 255.0f - cover * (255.0f - ground));
                     return static_cast<std::uint8_t>(std::min(255.0f, out) + 0.5f);
                 };
-                lowestAtDefault = std::min<int>(lowestAtDefault, snowed(kDefault));
-                bgr[c] = snowed(k);
+                const std::uint8_t out = snowed(k);
+                lowestAtDefault =
+                    std::min<int>(lowestAtDefault, k == kDefault ? out : snowed(kDefault));
+                bgr[c] = out;
             }
             if (!isBlueDominant(summer)) {
                 const Pixel raised = winterRaised(summer);
