@@ -156,7 +156,7 @@ ShellLink parse(const QByteArray &data)
 
 QString failure(const QString &name, const QString &reason)
 {
-    return QStringLiteral("Cannot read the shortcut \"%1\": %2").arg(name, reason);
+    return QStringLiteral("Cannot read the shortcut \"%1\": %2").arg(displayFileName(name), reason);
 }
 
 } // namespace

@@ -317,7 +317,8 @@ FixedFileInfo readDevice(QIODevice &device)
 
 QString failure(const QString &name, const QString &reason)
 {
-    return QStringLiteral("Cannot read the version of \"%1\": %2").arg(name, reason);
+    return QStringLiteral("Cannot read the version of \"%1\": %2")
+        .arg(displayFileName(name), reason);
 }
 
 } // namespace
